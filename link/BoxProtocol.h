@@ -1,0 +1,45 @@
+#pragma once
+// The shared layouts and pure rules of the box's framed commands.
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// One byte per slot: the pin within the list's plug (1..96), 0 = empty. Slot 0 is the node
+// under test, slot k is read by reply word k - 1.
+using NodeList = std::array<uint8_t, 13>;
+
+// The 30-byte measuring reply as 15 words (sent low byte first): 0..11 the channels, 12 the
+// 12 V supply, 13 the 2.5 V reference, 14 the take-out detector (0 = take-out wire plugged in).
+using ChannelReply = std::array<uint16_t, 15>;
+
+inline constexpr int ChannelReplyBytes = 30;
+inline constexpr int ReplyWord12V = 12;
+inline constexpr int ReplyWordReference = 13;
+inline constexpr int ReplyWordTakeOut = 14;
+
+// The isolation test voltage as the box's 6-bit code: 0 at 400 V and below, 63 from 1060 V.
+int VoltageCode(int volts);
+
+// How many times a framed command runs its whole exchange before it gives up. A glitch (a
+// lost, late or corrupted byte) costs one or two repeats; ten in a row means the link is gone,
+// and a silent box is reported after ten echo time-outs, about ten seconds.
+inline constexpr int BoxCommandMaxAttempts = 10;
+
+// Raised by 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' when every attempt of the exchange failed.
+//
+// Contract for callers: during a test run the exception leaves the test sequence like any
+// other abort and the run driver ends the run ("Test stopped", relays reset); outside a run
+// it reaches the event handler that sent the command, whose exception box shows the text and
+// the program stays usable. The command leaves its reply buffer and fields as they were.
+class BoxCommandFailed : public std::runtime_error {
+public:
+    BoxCommandFailed(char command, int attempts);
+    char Command() const { return command_; }
+    int Attempts() const { return attempts_; }
+
+private:
+    char command_;
+    int attempts_;
+};

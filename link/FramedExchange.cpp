@@ -1,0 +1,49 @@
+#include "link/FramedExchange.h"
+
+#include "link/Crc7.h"
+
+namespace boxlink {
+
+uint8_t EchoOf(uint8_t command) { return static_cast<uint8_t>(command | 0x20); }
+
+bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame,
+                  uint8_t* reply) {
+    port.WriteByte(frame.command);
+    if (port.ReadByte(EchoTimeoutMs) != EchoOf(frame.command)) return false;
+    events.ProcessMessages();
+    for (uint8_t b : frame.payload) port.WriteByte(b);
+    for (const auto& ack : frame.acks)
+        if (port.ReadByte(ack.timeoutMs) != ack.value) return false;
+    if (!frame.hasReply) return true;
+
+    // The program does not judge the reply: it returns the CRC of what it stored and the
+    // box's 'k' confirms that both sides saw the same bytes.
+    for (int i = 0; i < ChannelReplyBytes; ++i) {
+        const int b = port.ReadByte(i == 0 ? FirstReplyByteTimeoutMs : NextReplyByteTimeoutMs);
+        reply[i] = b < 0 ? 0xFF : static_cast<uint8_t>(b);
+    }
+    port.WriteByte(Crc7(reply, ChannelReplyBytes));
+    return port.ReadByte(FinalAckTimeoutMs) == 'k';
+}
+
+void RunFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply) {
+    for (int attempt = 1; attempt <= BoxCommandMaxAttempts; ++attempt)
+        if (AttemptFrame(port, events, frame, reply)) return;
+    throw BoxCommandFailed(static_cast<char>(frame.command), BoxCommandMaxAttempts);
+}
+
+std::vector<uint8_t> ListsWithCrc(const NodeList& listA, const NodeList& listB) {
+    std::vector<uint8_t> bytes(listA.begin(), listA.end());
+    bytes.insert(bytes.end(), listB.begin(), listB.end());
+    bytes.push_back(Crc7(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+ChannelReply WordsOfReply(const uint8_t* bytes) {
+    ChannelReply words{};
+    for (size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    return words;
+}
+
+} // namespace boxlink

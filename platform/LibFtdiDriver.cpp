@@ -1,0 +1,351 @@
+#include "platform/LibFtdiDriver.h"
+
+#include <libftdi1/ftdi.h>
+#include <libusb-1.0/libusb.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <climits>
+#include <deque>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+struct ContextDeleter {
+    void operator()(ftdi_context* ctx) const { ftdi_free(ctx); }
+};
+using Context = std::unique_ptr<ftdi_context, ContextDeleter>;
+
+// Frees the device list before the context that owns its devices goes away.
+struct DeviceList {
+    ftdi_device_list* head = nullptr;
+    DeviceList() = default;
+    DeviceList(const DeviceList&) = delete;
+    DeviceList& operator=(const DeviceList&) = delete;
+    ~DeviceList() { ftdi_list_free(&head); }
+};
+
+FtStatus Check(int ret) {
+    return ret < 0 ? FtIoError : FtOk;
+}
+
+uint32_t PackVersion(int major, int minor, int micro) {
+    return (static_cast<uint32_t>(major & 0xFF) << 16) |
+           (static_cast<uint32_t>(minor & 0xFF) << 8) | static_cast<uint32_t>(micro & 0xFF);
+}
+
+int ClampToInt(uint32_t value) {
+    return static_cast<int>(std::min<uint32_t>(value, INT_MAX));
+}
+
+// The chip's modem byte carries CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80 (its low nibble is
+// reserved); the line byte above it OE 0x02, PE 0x04, FE 0x08, BI 0x10. Only those go out.
+constexpr uint32_t kModemStatusBits = 0xF0;
+constexpr uint32_t kLineStatusBits = 0x1E00;
+
+constexpr uint32_t kMaxTransferSize = 65536;
+
+} // namespace
+
+struct LibFtdiDriver::Device {
+    Context ctx;
+    std::deque<uint8_t> rx;
+    uint32_t readMs = 0;
+
+    ~Device() {
+        if (ctx && ctx->usb_dev) ftdi_usb_close(ctx.get());
+    }
+};
+
+namespace {
+
+// Moves what the chip has into the receive buffer. libftdi's read returns as soon as the chip
+// answers with a packet without data, which it does every latency-timer period, so this never
+// waits long. The chunk limit keeps a chip that streams without pause from holding us here.
+FtStatus Drain(ftdi_context* ctx, std::deque<uint8_t>& rx) {
+    constexpr int kMaxChunks = 16;
+    std::array<uint8_t, 4096> chunk;
+    for (int i = 0; i < kMaxChunks; ++i) {
+        const int got = ftdi_read_data(ctx, chunk.data(), static_cast<int>(chunk.size()));
+        if (got < 0) return FtIoError;
+        rx.insert(rx.end(), chunk.begin(), chunk.begin() + got);
+        if (got < static_cast<int>(chunk.size())) break;
+    }
+    return FtOk;
+}
+
+uint32_t Take(std::deque<uint8_t>& rx, uint8_t* out, uint32_t n) {
+    const auto count = static_cast<uint32_t>(std::min<size_t>(rx.size(), n));
+    std::copy_n(rx.begin(), count, out);
+    rx.erase(rx.begin(), rx.begin() + count);
+    return count;
+}
+
+// libusb truncates to the buffer and always terminates.
+template <size_t N>
+bool ReadUsbString(libusb_device_handle* usb, uint8_t index, std::array<char, N>& field) {
+    field.fill('\0');
+    if (index == 0) return true; // the chip has no such string
+    return libusb_get_string_descriptor_ascii(usb, index,
+                                              reinterpret_cast<unsigned char*>(field.data()),
+                                              static_cast<int>(N)) >= 0;
+}
+
+} // namespace
+
+LibFtdiDriver::LibFtdiDriver() = default;
+LibFtdiDriver::~LibFtdiDriver() = default;
+
+LibFtdiDriver::Device* LibFtdiDriver::Find(FtHandle handle) {
+    const auto it = devices_.find(handle);
+    return it == devices_.end() ? nullptr : it->second.get();
+}
+
+FtStatus LibFtdiDriver::CountDevices(uint32_t& count) {
+    count = 0;
+    Context ctx(ftdi_new());
+    if (!ctx) return FtIoError;
+    DeviceList list;
+    const int found = ftdi_usb_find_all(ctx.get(), &list.head, 0, 0);
+    if (found < 0) return FtIoError;
+    count = static_cast<uint32_t>(found);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::Open(int index, FtHandle& handle) {
+    handle = 0;
+    if (index < 0) return FtDeviceNotFound;
+    Context ctx(ftdi_new());
+    if (!ctx) return FtIoError;
+    {
+        DeviceList list;
+        if (ftdi_usb_find_all(ctx.get(), &list.head, 0, 0) < 0) return FtIoError;
+        ftdi_device_list* entry = list.head;
+        for (int i = 0; entry != nullptr && i < index; ++i) entry = entry->next;
+        if (entry == nullptr) return FtDeviceNotFound;
+        // The open device holds its own reference, so the list may go afterwards.
+        if (ftdi_usb_open_dev(ctx.get(), entry->dev) < 0) return FtDeviceNotOpened;
+    }
+
+    auto device = std::make_unique<Device>();
+    device->ctx = std::move(ctx);
+    handle = nextHandle_++;
+    if (nextHandle_ == 0) nextHandle_ = 1;
+    devices_[handle] = std::move(device);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::Close(FtHandle handle) {
+    const auto it = devices_.find(handle);
+    if (it == devices_.end()) return FtInvalidHandle;
+    const int ret = ftdi_usb_close(it->second->ctx.get());
+    devices_.erase(it); // the handle is gone even when the close failed
+    return Check(ret);
+}
+
+FtStatus LibFtdiDriver::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint32_t& got) {
+    using namespace std::chrono;
+    got = 0;
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if (n > 0 && buffer == nullptr) return FtInvalidParameter;
+
+    const auto deadline = steady_clock::now() + milliseconds(dev->readMs);
+    for (;;) {
+        got += Take(dev->rx, buffer + got, n - got);
+        if (got == n) return FtOk;
+        if (const FtStatus status = Drain(dev->ctx.get(), dev->rx); status != FtOk) {
+            return status;
+        }
+        if (!dev->rx.empty()) continue;
+        if (steady_clock::now() >= deadline) return FtOk;
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+}
+
+FtStatus LibFtdiDriver::Write(FtHandle handle, const uint8_t* buffer, uint32_t n,
+                              uint32_t& written) {
+    written = 0;
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if (n == 0) return FtOk;
+    if (buffer == nullptr || n > INT_MAX) return FtInvalidParameter;
+    const int ret = ftdi_write_data(dev->ctx.get(), buffer, static_cast<int>(n));
+    if (ret < 0) return FtIoError;
+    written = static_cast<uint32_t>(ret);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::SetBaudRate(FtHandle handle, uint32_t baud) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if (baud == 0 || baud > INT_MAX) return FtInvalidParameter;
+    return Check(ftdi_set_baudrate(dev->ctx.get(), static_cast<int>(baud)));
+}
+
+FtStatus LibFtdiDriver::SetDataCharacteristics(FtHandle handle, uint8_t wordLength,
+                                               uint8_t stopBits, uint8_t parity) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if (wordLength != 7 && wordLength != 8) return FtInvalidParameter;
+    if (stopBits != 0 && stopBits != 2) return FtInvalidParameter;
+    if (parity > 4) return FtInvalidParameter;
+    // The codes are the same numbers in libftdi's enums.
+    return Check(ftdi_set_line_property(dev->ctx.get(), static_cast<ftdi_bits_type>(wordLength),
+                                        static_cast<ftdi_stopbits_type>(stopBits),
+                                        static_cast<ftdi_parity_type>(parity)));
+}
+
+FtStatus LibFtdiDriver::SetFlowControl(FtHandle handle, uint16_t mode, uint8_t xon, uint8_t xoff) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    switch (mode) {
+    case FtFlowNone:
+        return Check(ftdi_setflowctrl(dev->ctx.get(), SIO_DISABLE_FLOW_CTRL));
+    case FtFlowRtsCts:
+        return Check(ftdi_setflowctrl(dev->ctx.get(), SIO_RTS_CTS_HS));
+    case FtFlowDtrDsr:
+        return Check(ftdi_setflowctrl(dev->ctx.get(), SIO_DTR_DSR_HS));
+    case FtFlowXonXoff:
+        return Check(ftdi_setflowctrl_xonxoff(dev->ctx.get(), xon, xoff));
+    default:
+        return FtInvalidParameter;
+    }
+}
+
+FtStatus LibFtdiDriver::SetDtr(FtHandle handle) {
+    Device* dev = Find(handle);
+    return dev ? Check(ftdi_setdtr(dev->ctx.get(), 1)) : FtInvalidHandle;
+}
+
+FtStatus LibFtdiDriver::ClrDtr(FtHandle handle) {
+    Device* dev = Find(handle);
+    return dev ? Check(ftdi_setdtr(dev->ctx.get(), 0)) : FtInvalidHandle;
+}
+
+FtStatus LibFtdiDriver::SetRts(FtHandle handle) {
+    Device* dev = Find(handle);
+    return dev ? Check(ftdi_setrts(dev->ctx.get(), 1)) : FtInvalidHandle;
+}
+
+FtStatus LibFtdiDriver::ClrRts(FtHandle handle) {
+    Device* dev = Find(handle);
+    return dev ? Check(ftdi_setrts(dev->ctx.get(), 0)) : FtInvalidHandle;
+}
+
+FtStatus LibFtdiDriver::GetModemStatus(FtHandle handle, uint32_t& status) {
+    status = 0;
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    unsigned short raw = 0;
+    if (ftdi_poll_modem_status(dev->ctx.get(), &raw) < 0) return FtIoError;
+    status = raw & (kModemStatusBits | kLineStatusBits);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::Purge(FtHandle handle, uint32_t mask) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if ((mask & ~(FtPurgeRx | FtPurgeTx)) != 0) return FtInvalidParameter;
+    if (mask & FtPurgeRx) {
+        dev->rx.clear();
+        if (ftdi_tciflush(dev->ctx.get()) < 0) return FtIoError;
+    }
+    if (mask & FtPurgeTx) {
+        if (ftdi_tcoflush(dev->ctx.get()) < 0) return FtIoError;
+    }
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    // Reads wait in our own loop; libftdi's USB read time-out stays as it is, since a bulk read
+    // that times out loses what it had already received.
+    dev->readMs = readMs;
+    dev->ctx->usb_write_timeout = ClampToInt(writeMs);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::GetQueueStatus(FtHandle handle, uint32_t& rxCount) {
+    rxCount = 0;
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if (const FtStatus status = Drain(dev->ctx.get(), dev->rx); status != FtOk) return status;
+    rxCount = static_cast<uint32_t>(dev->rx.size());
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::GetStatus(FtHandle handle, uint32_t& rxCount, uint32_t& txCount,
+                                  uint32_t& events) {
+    txCount = 0;
+    events = 0;
+    return GetQueueStatus(handle, rxCount);
+}
+
+FtStatus LibFtdiDriver::ReadEeprom(FtHandle handle, EepromProgramData& data) {
+    if (data.Signature1 != 0 || data.Signature2 != 0xFFFFFFFF) return FtInvalidParameter;
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+
+    // The strings the chip reports over USB are the ones its EEPROM holds. They are read
+    // through libusb rather than libftdi's string call, which closes the device when a string
+    // cannot be read.
+    libusb_device_handle* usb = dev->ctx->usb_dev;
+    libusb_device_descriptor desc{};
+    if (libusb_get_device_descriptor(libusb_get_device(usb), &desc) < 0) {
+        return FtEepromReadFailed;
+    }
+    EepromProgramData result = data;
+    result.ManufacturerId.fill('\0');
+    if (!ReadUsbString(usb, desc.iManufacturer, result.Manufacturer) ||
+        !ReadUsbString(usb, desc.iProduct, result.Description) ||
+        !ReadUsbString(usb, desc.iSerialNumber, result.SerialNumber)) {
+        return FtEepromReadFailed;
+    }
+    data = result;
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::GetDriverVersion(FtHandle handle, uint32_t& version) {
+    version = 0;
+    if (!Find(handle)) return FtInvalidHandle;
+    const libusb_version* usb = libusb_get_version();
+    version = PackVersion(usb->major, usb->minor, usb->micro);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::GetLibraryVersion(uint32_t& version) {
+    const ftdi_version_info info = ftdi_get_library_version();
+    version = PackVersion(info.major, info.minor, info.micro);
+    return FtOk;
+}
+
+FtStatus LibFtdiDriver::SetLatencyTimer(FtHandle handle, uint8_t ms) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    if (ms == 0) return FtInvalidParameter; // libftdi takes 1..255
+    return Check(ftdi_set_latency_timer(dev->ctx.get(), ms));
+}
+
+FtStatus LibFtdiDriver::SetUsbParameters(FtHandle handle, uint32_t inSize, uint32_t outSize) {
+    Device* dev = Find(handle);
+    if (!dev) return FtInvalidHandle;
+    ftdi_context* ctx = dev->ctx.get();
+    // A new read chunk size drops what libftdi still holds, so take it over first.
+    if (const FtStatus status = Drain(ctx, dev->rx); status != FtOk) return status;
+
+    // A bulk read smaller than one USB packet overflows, so the read size is rounded up to whole
+    // packets: a size such as 1 still gives working reads.
+    const uint32_t packet = ctx->max_packet_size > 0 ? ctx->max_packet_size : 64;
+    const uint32_t wanted = std::clamp<uint32_t>(inSize, 1, kMaxTransferSize);
+    const uint32_t in = (wanted + packet - 1) / packet * packet;
+    const uint32_t out = std::clamp<uint32_t>(outSize, 1, kMaxTransferSize);
+    if (ftdi_read_data_set_chunksize(ctx, in) < 0) return FtIoError;
+    return Check(ftdi_write_data_set_chunksize(ctx, out));
+}
+
+} // namespace platform

@@ -1,0 +1,62 @@
+#pragma once
+// The USB-serial chip driver over libftdi1, for the real tester box.
+//
+// libftdi's read hands over whatever the chip has sent; the interface promises a receive queue
+// and "n bytes within the read time-out". So each open device keeps its own receive buffer: the
+// queue count drains the chip into it, and Read polls until n bytes are there or the time-out
+// has passed. A read time-out of 0 means "take what is there" (no wait). libftdi cannot see the
+// chip's transmit queue, so GetStatus always reports 0 bytes waiting to be sent.
+//
+// Handles are small non-zero numbers, never reused while the driver lives. Not thread-safe:
+// everything runs on the window thread.
+
+#include "platform/FtdiDriver.h"
+
+#include <map>
+#include <memory>
+
+namespace platform {
+
+class LibFtdiDriver final : public FtdiDriver {
+public:
+    LibFtdiDriver();
+    ~LibFtdiDriver() override; // closes every device still open
+    LibFtdiDriver(const LibFtdiDriver&) = delete;
+    LibFtdiDriver& operator=(const LibFtdiDriver&) = delete;
+
+    FtStatus CountDevices(uint32_t& count) override;
+    FtStatus Open(int index, FtHandle& handle) override;
+    FtStatus Close(FtHandle handle) override;
+    FtStatus Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint32_t& got) override;
+    FtStatus Write(FtHandle handle, const uint8_t* buffer, uint32_t n, uint32_t& written) override;
+    FtStatus SetBaudRate(FtHandle handle, uint32_t baud) override;
+    FtStatus SetDataCharacteristics(FtHandle handle, uint8_t wordLength, uint8_t stopBits,
+                                    uint8_t parity) override;
+    FtStatus SetFlowControl(FtHandle handle, uint16_t mode, uint8_t xon, uint8_t xoff) override;
+    FtStatus SetDtr(FtHandle handle) override;
+    FtStatus ClrDtr(FtHandle handle) override;
+    FtStatus SetRts(FtHandle handle) override;
+    FtStatus ClrRts(FtHandle handle) override;
+    FtStatus GetModemStatus(FtHandle handle, uint32_t& status) override;
+    FtStatus Purge(FtHandle handle, uint32_t mask) override;
+    FtStatus SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) override;
+    FtStatus GetQueueStatus(FtHandle handle, uint32_t& rxCount) override;
+    FtStatus GetStatus(FtHandle handle, uint32_t& rxCount, uint32_t& txCount,
+                       uint32_t& events) override;
+    // The header is checked first, so a malformed record is refused even without a device.
+    FtStatus ReadEeprom(FtHandle handle, EepromProgramData& data) override;
+    // The driver version is libusb's, the library version libftdi's.
+    FtStatus GetDriverVersion(FtHandle handle, uint32_t& version) override;
+    FtStatus GetLibraryVersion(uint32_t& version) override;
+    FtStatus SetLatencyTimer(FtHandle handle, uint8_t ms) override;
+    FtStatus SetUsbParameters(FtHandle handle, uint32_t inSize, uint32_t outSize) override;
+
+private:
+    struct Device;
+    Device* Find(FtHandle handle);
+
+    std::map<FtHandle, std::unique_ptr<Device>> devices_;
+    FtHandle nextHandle_ = 1;
+};
+
+} // namespace platform

@@ -1,0 +1,20 @@
+#pragma once
+// The platform services handed to the window and the port at construction.
+
+#include "platform/Clock.h"
+#include "platform/Cursor.h"
+#include "platform/EventPump.h"
+#include "platform/FtdiDriver.h"
+#include "platform/MessageBoxes.h"
+
+namespace platform {
+
+struct Services {
+    Clock& clock;
+    FtdiDriver& ftdi;
+    MessageBoxes& messageBoxes;
+    EventPump& events;
+    CursorService& cursor;
+};
+
+} // namespace platform
