@@ -23,6 +23,11 @@ void RealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::mi
 
 uint64_t RealClock::NowMicros() { return SteadyMicros() - startMicros_; }
 
+void RealModelClock::AdvanceTo(uint64_t micros) {
+    const uint64_t now = NowMicros();
+    if (micros > now) std::this_thread::sleep_for(std::chrono::microseconds(micros - now));
+}
+
 void VirtualClock::Sleep(uint32_t ms) {
     ++sleepCount_;
     sleptMs_ += ms;

@@ -31,7 +31,30 @@ private:
     uint64_t startMicros_;
 };
 
-class VirtualClock final : public Clock {
+// A clock a model of the bench can spend time on: the simulated box advances it while bytes
+// travel. The virtual clock jumps; the real one waits.
+class ModelClock : public Clock {
+public:
+    // Time spent without sleeping (a driver call, a computation of the model).
+    virtual void Advance(uint64_t micros) = 0;
+    virtual void AdvanceTo(uint64_t micros) = 0;
+};
+
+// Real time for a model: the simulated bench at the operator's pace.
+class RealModelClock final : public ModelClock {
+public:
+    uint32_t TickCount() override { return real_.TickCount(); }
+    uint32_t MultimediaTime() override { return real_.MultimediaTime(); }
+    void Sleep(uint32_t ms) override { real_.Sleep(ms); }
+    uint64_t NowMicros() override { return real_.NowMicros(); }
+    void Advance(uint64_t /*micros*/) override {} // the call itself took its time
+    void AdvanceTo(uint64_t micros) override;
+
+private:
+    RealClock real_;
+};
+
+class VirtualClock final : public ModelClock {
 public:
     explicit VirtualClock(uint64_t startMicros = 0) : nowMicros_(startMicros) {}
     uint32_t TickCount() override { return static_cast<uint32_t>(nowMicros_ / 1000); }
@@ -39,9 +62,8 @@ public:
     void Sleep(uint32_t ms) override;
     uint64_t NowMicros() override { return nowMicros_; }
 
-    // Time spent without sleeping (a driver call, a computation of the model).
-    void Advance(uint64_t micros) { nowMicros_ += micros; }
-    void AdvanceTo(uint64_t micros) {
+    void Advance(uint64_t micros) override { nowMicros_ += micros; }
+    void AdvanceTo(uint64_t micros) override {
         if (micros > nowMicros_) nowMicros_ = micros;
     }
 

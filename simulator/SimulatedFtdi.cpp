@@ -34,7 +34,7 @@ private:
     std::optional<size_t> index_;
 };
 
-SimulatedFtdi::SimulatedFtdi(VirtualClock& clock, Bench bench, Timing timing)
+SimulatedFtdi::SimulatedFtdi(ModelClock& clock, Bench bench, Timing timing)
     : clock_(clock), bench_(std::move(bench)), timing_(timing), link_(timing_),
       box_(bench_, timing_,
            [this](uint8_t value, uint64_t readyNs) { return link_.Emit(value, readyNs); }) {}

@@ -26,7 +26,7 @@ struct DriverCall {
 
 class SimulatedFtdi final : public platform::FtdiDriver {
 public:
-    explicit SimulatedFtdi(platform::VirtualClock& clock, Bench bench = DefaultBench(),
+    explicit SimulatedFtdi(platform::ModelClock& clock, Bench bench = DefaultBench(),
                            Timing timing = {});
     SimulatedFtdi(const SimulatedFtdi&) = delete;
     SimulatedFtdi& operator=(const SimulatedFtdi&) = delete;
@@ -94,7 +94,7 @@ private:
     std::optional<uint64_t> NextEventNs() const;
     platform::FtStatus CheckHandle(platform::FtHandle handle) const;
 
-    platform::VirtualClock& clock_;
+    platform::ModelClock& clock_;
     Bench bench_;
     Timing timing_;
     SerialLink link_;
