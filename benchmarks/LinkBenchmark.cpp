@@ -30,7 +30,11 @@ struct Rig {
     platform::ScriptedMessageBoxes boxes;
     platform::ScriptedEventPump events;
     platform::RecordingCursor cursor;
-    platform::Services services{clock, box, boxes, events, cursor};
+    platform::VirtualTimers timers{clock};
+    platform::RecordingTones tones{clock};
+    platform::RecordingProcess process;
+    platform::ManualDeviceWatcher devices;
+    platform::Services services{clock, box, boxes, events, cursor, timers, tones, process, devices};
     TMainFrm frm{services};
     NodeList listA{}, listB{};
 };

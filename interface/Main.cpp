@@ -1,5 +1,254 @@
+// Program start, the main window's set-up, its timer and its small handlers.
+
 #include "interface/Main.h"
 
-TMainFrm::TMainFrm(platform::Services& services) : services_(services) {}
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTextEdit>
 
-TMainFrm::~TMainFrm() = default;
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "interface/ColorLabel.h"
+#include "interface/Pictures.h"
+#include "interface/widgets/ImageControl.h"
+#include "interface/widgets/TrackBar.h"
+#include "results/WireColours.h"
+
+namespace {
+const char* const AppCaption = "Calbrix";
+const char* const SelfTestEntry = "Calbrix box self-test";
+constexpr unsigned DeviceChangeMessage = 0x219;
+} // namespace
+
+const char* TMainFrm::StartCaption(int selectedTests) {
+    return selectedTests < 2 ? " Start test  " : " Start tests";
+}
+
+TMainFrm::TMainFrm(platform::Services& services, QWidget* parent)
+    : QMainWindow(parent), services_(services) {
+    setObjectName("MainFrm");
+    CreateControls();
+
+    // Switches: exact matches only, case and all.
+    for (const auto& argument : services_.process.Arguments()) {
+        if (argument == "/STRAIGHTAPLUG") StraightAPlugSwitch = 1;
+        if (argument == "/ISO9001") Iso9001Switch = 1;
+        if (argument == "/PARTIALRELAYSTEST") PartialRelaysSwitch = 1;
+    }
+    Connected = DisconnectRequested = StopRequested = false;
+    HighlightedColor = HoverColor = 0;
+    SetStartGlyph(4);
+    services_.events.ProcessMessages();
+
+    // Device-change notices reach the window through its hook.
+    services_.devices.OnDeviceChange = [this] {
+        RunHandler([this] { WindowProcHook(DeviceChangeMessage); });
+    };
+    services_.process.RaisePriority(platform::PriorityClass::High); // failure: normal priority
+    services_.process.KeepAwake();
+
+    TestsDir = services_.process.ProgramFolder() + "Tests/";
+    CableLst->clear();
+    CableLst->addItem(SelfTestEntry);
+    QDir tests(QString::fromStdString(TestsDir));
+    for (const QString& name : tests.entryList({"*.txt"}, QDir::Files | QDir::Hidden | QDir::System,
+                                               QDir::Unsorted)) {
+        const int dot = name.lastIndexOf('.');
+        CableLst->addItem(dot >= 0 ? name.left(dot) : name);
+    }
+
+    Wiring.fill(-1);
+    Wiring[0] = 0;
+    SwitchBoardsA = SwitchBoardsB = 0;
+    BuildWireColours();
+
+    TimingSteps = TimingShift = -1;
+    IsolationThreshold = 200000000;
+    ThresholdLst->setCurrentIndex(2);
+    TimeLst->setCurrentIndex(0);
+    RelaysRetryCount = 5;
+    RelaysABThreshold = 2;
+    RelaysMNThreshold = 10;
+    ContThreshold = 100;
+
+    const QLocale locale;
+    FormatSettings.DecimalSeparator = locale.decimalPoint().at(0).toLatin1();
+    FormatSettings.TimeSeparator = ':';
+    FormatSettings.ShortTimeFormat = "h:mm";
+    FormatSettings.LongTimeFormat = "h:mm:ss";
+
+    GroupBox4->setTitle(" Calbrix box ");
+    Label11->setText("  Box version:");
+
+    Timer1 = services_.timers.CreateTimer();
+    Timer1->SetInterval(130);
+    Timer1->OnTimer = [this] { RunHandler([this] { Timer1Timer(); }); };
+    ConnectHandlers();
+    FormCreate();
+    Timer1->SetEnabled(true);
+}
+
+TMainFrm::~TMainFrm() {
+    services_.devices.OnDeviceChange = nullptr;
+}
+
+void TMainFrm::RunHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        // The application's standard exception box; the program goes on.
+        services_.messageBoxes.Show({e.what(), AppCaption, platform::MsgIcon::Error,
+                                     platform::MsgButtons::Ok, 0});
+    }
+}
+
+void TMainFrm::ShowMessage(const std::string& text, platform::MsgIcon icon) {
+    services_.messageBoxes.Show({text, AppCaption, icon, platform::MsgButtons::Ok, 0});
+}
+
+void TMainFrm::BuildWireColours() { WireColours = results::BuildWireColours(); }
+
+void TMainFrm::FormCreate() {
+    // The client area is fixed at 1004 x 680.
+    setFixedSize(1004, 680);
+    PanelTestCont->move(PanelTestCont->x(),
+                        Bevel1->y() + (Bevel1->height() - PanelTestCont->height()) / 2);
+    QFont diagramFont = ReportMemo->font();
+    Image1->GetCanvas().Font.Name = diagramFont.family().toStdString();
+    Image3->GetCanvas().Font.Name = diagramFont.family().toStdString();
+    HoverBin = -1;
+    for (ImageControl* chart : {ImageDistribTOs, ImageDistribCont, ImageDistribIso, ImageDistribRelays})
+        chart->SetOpaque(true);
+    for (ImageControl* image : {Image1, Image3}) {
+        auto& canvas = image->GetCanvas();
+        canvas.Pen.Color = platform::clBtnFace;
+        canvas.Brush.SetColor(platform::clBtnFace);
+        canvas.Rectangle(0, 0, image->Picture().width(), image->Picture().height());
+        image->Redraw();
+    }
+    RunsSinceSelfTest = 0;
+    LoadSettings(services_.process.DataRoot() + "/Tolvex/Calbrix Data/Calbrix.ini");
+    FirmwareVersion.fill(0);
+    std::memset(FirmwareVersion.data(), ' ', 5);
+}
+
+void TMainFrm::FormActivate() {
+    Timer1Tag = 0;
+    ShowPortImage();
+    ShowVoltageLabel = 1;
+}
+
+void TMainFrm::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        RunHandler([this] { FormActivate(); });
+    QMainWindow::changeEvent(event);
+}
+
+void TMainFrm::ResetSupplyLabels() {
+    for (ColorLabel* label : {StaticTextBatt, Label12, StaticText5V, Label1})
+        label->SetColours(platform::clBtnFace, platform::clBlack);
+}
+
+void TMainFrm::Timer1Timer() {
+    Timer1->SetEnabled(false);
+    if (DisconnectRequested) {
+        if (Port) Port->Close();
+        Connected = false;
+        DisconnectRequested = false;
+        BoxNodeCount = 0;
+        PowerBtn->setText(" Connect ");
+        for (ColorLabel* label : {StaticTextVersion, StaticTextBatt, StaticText5V, StaticTextSwNb})
+            label->setText("-");
+        StaticTextStatus->setText("OFF");
+        StaticTextStatus->SetTextColour(platform::clMaroon);
+        ResetSupplyLabels();
+        StartBtn->setEnabled(false);
+        SetStartGlyph(4);
+        StartBtn->setText(StartCaption(SelectedTestCount));
+        services_.events.ProcessMessages();
+        services_.events.ProcessMessages();
+        Timer1->SetEnabled(true);
+        if (CableLst->currentText() == SelfTestEntry) CableLstChange();
+        PowerBtn->setEnabled(true);
+        return;
+    }
+    Timer1->SetEnabled(true);
+
+    const QString start = StartBtn->text();
+    if (start != " Start tests" && start != " Start test  ") return; // a run is going on
+
+    BlinkVoltageLabel();
+
+    setWindowIcon(QIcon(AnimationFrame(Timer1Tag)));
+    Timer1Tag = Timer1Tag >= 19 ? 0 : Timer1Tag + 1;
+
+    if (StaticTextStatus->text() == "Connected" && ++SupplyTicks >= 10) {
+        BoxReadSupplies();
+        CheckSupplies();
+        SupplyTicks = 0; // only after the check: a tick nested inside it reads nothing
+    }
+}
+
+void TMainFrm::BlinkVoltageLabel() {
+    const int selectionEnd = TrackBarHT->SelEnd();
+    if (HtSelectable == 0 || HtVoltage == 0 || (HtVoltage == 800 && selectionEnd == 80) ||
+        !CheckBoxIso->isChecked())
+        return;
+    const int n = BlinkTicks++;
+    const bool aboveLimit = HtVoltage > 10 * selectionEnd;
+    if (n <= (aboveLimit ? 2 : 10)) return;
+    BlinkTicks = 0;
+    if (!StaticTextIsolationCB->isHidden()) {
+        StaticTextIsolationCB->hide();
+        return;
+    }
+    StaticTextIsolationCB->setText("@ " + QString::number(HtVoltage) + "V");
+    StaticTextIsolationCB->SetTextColour(aboveLimit ? platform::clRed : platform::clWindowText);
+    StaticTextIsolationCB->SetBold(aboveLimit);
+    if (ShowVoltageLabel == 1) StaticTextIsolationCB->show();
+}
+
+void TMainFrm::WindowProcHook(unsigned message) {
+    if (message == DeviceChangeMessage) ShowPortImage();
+}
+
+void TMainFrm::ShowPortImage() {
+    Image2->setToolTip(QString());
+    const bool present = CountDevices(services_.ftdi) != 0;
+    Image2->Picture() = UsbIcon(present ? 1 : 0).toImage().convertToFormat(QImage::Format_RGB32);
+    Image2->Redraw();
+}
+
+void TMainFrm::StaticTextSelectATestToRunClick() { CableLst->showPopup(); }
+
+namespace {
+bool AllThreeHeld(Qt::KeyboardModifiers modifiers) {
+    const auto all = Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier;
+    return (modifiers & all) == all;
+}
+} // namespace
+
+void TMainFrm::Label13MouseDown(Qt::KeyboardModifiers modifiers) {
+    if (!AllThreeHeld(modifiers)) return;
+    Label13->setToolTip(QString::fromStdString(label13Hint_));
+    StaticTextSwNb->setToolTip(QString::fromStdString(label13Hint_));
+}
+
+void TMainFrm::StaticTextSwNbMouseDown(Qt::KeyboardModifiers modifiers) {
+    Label13MouseDown(modifiers);
+}
+
+void TMainFrm::SetStartGlyph(int index) { StartBtn->setIcon(QIcon(ButtonGlyph(index))); }
+
+void TMainFrm::CableLstChange() {}
+
+void TMainFrm::LoadSettings(const std::string& /*path*/) {}

@@ -1,27 +1,86 @@
 #pragma once
-// The cable tester's main window object: it owns the whole run state that the subsystems
-// share. Its operations are spread over the subsystem folders (link/BoxCommands.cpp holds the
-// box commands, and so on); the fields are grouped here by the subsystem that owns them.
+// The cable tester's main window: it owns the whole run state that the subsystems share. Its
+// operations are spread over the subsystem folders (link/BoxCommands.cpp holds the box
+// commands, engine/Checks.cpp the supply checks, and so on); the fields are grouped here by
+// the subsystem that owns them. Controls keep their names as Qt object names.
+
+#include <QMainWindow>
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "link/BoxProtocol.h"
 #include "link/Portusb.h"
 #include "platform/Services.h"
+#include "platform/canvas/Canvas.h"
 
-class TMainFrm {
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTextEdit;
+class QToolButton;
+class QWidget;
+
+class ColorLabel;
+class ImageControl;
+class TrackBar;
+
+using platform::TColor;
+
+// The style bits of a report line.
+enum ReportStyle : uint32_t { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };
+
+struct ReportLine {
+    std::string Text; // UTF-8
+    TColor Colour;
+    uint32_t Style;
+};
+
+// The program's copy of the user's formats.
+struct FormatSettings {
+    char DecimalSeparator = '.';
+    char TimeSeparator = ':';
+    std::string ShortTimeFormat = "h:mm";
+    std::string LongTimeFormat = "h:mm:ss";
+};
+
+class TMainFrm : public QMainWindow {
 public:
-    explicit TMainFrm(platform::Services& services);
-    virtual ~TMainFrm();
+    explicit TMainFrm(platform::Services& services, QWidget* parent = nullptr);
+    ~TMainFrm() override;
 
     TMainFrm(const TMainFrm&) = delete;
     TMainFrm& operator=(const TMainFrm&) = delete;
 
     platform::Services& Services() { return services_; }
 
-    // --- Tester-box link -------------------------------------------------------------------
+    // Runs an event handler: an exception that escapes it is shown in the application's
+    // standard exception box and the program goes on.
+    void RunHandler(const std::function<void()>& handler);
+
+    // A field by name as text ("" for an unknown name), and a control's caption and states by
+    // its object name: what the scenario harness prints.
+    std::string FieldText(const std::string& name) const;
+    std::string ControlText(const std::string& name) const;
+
+    // Observers for the scenario harness and tests.
+    std::function<void(const ReportLine&)> OnReportLine;
+    std::function<void(int panel, const std::string& text)> OnStatusPanel;
+
+    // =========================================================================================
+    // Tester-box link
+    // =========================================================================================
     // Box commands. 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' may raise BoxCommandFailed (see its
     // contract in link/BoxProtocol.h); 'C' and 'D' report failure by their result; '2' never
     // raises.
@@ -35,6 +94,13 @@ public:
     bool BoxLeaveRemoteMode();
     void BoxResetRelays();
     void BoxReadSupplies();
+
+    // Connect procedure and its handshake bytes.
+    void PowerBtnClick();
+    void RunUsbDriverCheck();
+    int BoxProbe();
+    int BoxProbeHighBit();
+    void BoxReadVersion();
 
     // The program's one port, created at the first connect and kept until exit.
     std::unique_ptr<TPortUSB> Port;
@@ -56,23 +122,218 @@ public:
     int16_t TakeOutUnplugged = 0;
     float Supply5V = 0;
 
-    // --- Cable test engine -----------------------------------------------------------------
+    // =========================================================================================
+    // Test definitions and settings
+    // =========================================================================================
+    void CableLstChange();
+    void LoadSettings(const std::string& path);
+
+    std::string TestsDir;
+    std::array<int16_t, 193> Wiring{};
+    std::array<TColor, 193> NodeColours{};
+
+    // =========================================================================================
+    // Results and reports
+    // =========================================================================================
+    void AddReportLine(const std::string& text, TColor colour, uint32_t style);
+    void FinishPart(int16_t errors);
+    void ShowProgress(int32_t done, int32_t total);
+    void ShowRemainingTime(uint32_t startTick, int32_t done, int32_t total);
+    std::string FormatIsolation(int64_t ohms) const;
+    std::string FormatContinuity(int32_t ohms) const;
+    std::string FormatContinuityPrecise(int32_t ohms) const;
+    std::string PadNumberRight(int32_t n) const;
+    std::string PadNumberLeft(int32_t n) const;
+    void BuildWireColours();
+
+    void ClearReport();
+    int ReportLineCount() const { return static_cast<int>(reportLines_.size()); }
+    const std::vector<ReportLine>& ReportLines() const { return reportLines_; }
+    void SetStatusPanel(int panel, const std::string& text);
+    std::string StatusPanelText(int panel) const;
+
+    std::array<TColor, 193> WireColours{};
+    TColor HighlightedColor = 0;
+    TColor HoverColor = 0;
+    int32_t HoverBin = 0;
+    int32_t PartIndex = 0;
+    int32_t SelectedTestCount = 0;
+    std::array<int32_t, 4> ChartLines{-1, -1, -1, -1};
+    ::FormatSettings FormatSettings;
+
+    // =========================================================================================
+    // Cable test engine
+    // =========================================================================================
+    int64_t RawToIsolationOhms(int32_t raw) const;
+    int32_t RawToContinuityOhms(uint16_t raw) const;
+    void CheckSupplies();
+    void DetectSwitchBoards();
+    bool MissingSwitchBoards() const;
+    bool PinsBeyondSocketLimit() const;
+    bool CheckStandbyValues();
+
     int32_t SwitchBoardsA = 0;
     int32_t SwitchBoardsB = 0;
     int32_t BoxNodeCount = 0;
 
-    // --- Measurement settings --------------------------------------------------------------
+    bool StopRequested = false;
+    bool CancelRequested = false;
+    bool SkipRequested = false;
+    bool CheckAgainRequested = false;
+
+    uint8_t RunTOs = 0;
+    uint8_t RunContinuity = 0;
+    uint8_t RunIsolation = 0;
+    uint8_t RunRelays = 0;
+
+    // Measurement settings.
     int32_t HtVoltage = 800;
+    int64_t IsolationThreshold = 200000000;
     int32_t TimingSteps = -1;
     int32_t TimingShift = -1;
     int32_t AutoTimingSteps = 0;
     int32_t AutoTimingShift = 0;
+    int32_t ContThreshold = 100;
+    int32_t RelaysABThreshold = 2;
+    int32_t RelaysMNThreshold = 10;
+    int32_t RelaysRetryCount = 5;
+
+    // =========================================================================================
+    // Operator interface
+    // =========================================================================================
+    void FormCreate();
+    void FormActivate();
+    void Timer1Timer();
+    void WindowProcHook(unsigned message);
+    void ShowPortImage();
+    void StaticTextSelectATestToRunClick();
+    void Label13MouseDown(Qt::KeyboardModifiers modifiers);
+    void StaticTextSwNbMouseDown(Qt::KeyboardModifiers modifiers);
+
+    // The start caption for the number of selected tests.
+    static const char* StartCaption(int selectedTests);
+    // The "disconnected" look of the supply labels and their captions.
+    void ResetSupplyLabels();
+
+    uint8_t StraightAPlugSwitch = 0;
+    uint8_t Iso9001Switch = 0;
+    uint8_t PartialRelaysSwitch = 0;
+    uint32_t ShowVoltageLabel = 0;
+    int32_t RunsSinceSelfTest = 0;
+    QWidget* AboutBox = nullptr;
+
+    // Timer state: ticks since the voltage label last changed, ticks since the last supply
+    // reading, and the icon frame (the timer's tag).
+    int BlinkTicks = 0;
+    int SupplyTicks = 0;
+    int Timer1Tag = 0;
+
+    // --- controls ---------------------------------------------------------------------------
+    QGroupBox* GroupBox4 = nullptr;
+    QLabel* Label11 = nullptr;
+    ColorLabel* StaticTextVersion = nullptr;
+    QLabel* Label15 = nullptr;
+    ColorLabel* StaticTextStatus = nullptr;
+    ColorLabel* Label12 = nullptr;
+    ColorLabel* StaticTextBatt = nullptr;
+    ColorLabel* Label1 = nullptr;
+    ColorLabel* StaticText5V = nullptr;
+    ColorLabel* Label13 = nullptr;
+    ColorLabel* StaticTextSwNb = nullptr;
+    ImageControl* ImageMes = nullptr;
+    QPushButton* PowerBtn = nullptr;
+
+    QGroupBox* GroupBox1 = nullptr;
+    QComboBox* CableLst = nullptr;
+    ColorLabel* StaticTextSelectATestToRun = nullptr;
+    QLabel* LabelTests = nullptr;
+    QCheckBox* CheckBoxTOs = nullptr;
+    QCheckBox* CheckBoxCont = nullptr;
+    QCheckBox* CheckBoxIso = nullptr;
+    QCheckBox* CheckBoxRelays = nullptr;
+    ColorLabel* StaticTextIsolationCB = nullptr;
+    QComboBox* NodeRangeLst = nullptr;
+    QCheckBox* CheckBoxAutomatic = nullptr;
+    QPushButton* AdvSettingsBtn = nullptr;
+    QPushButton* StartBtn = nullptr;
+
+    QGroupBox* AdvSettingsGroupBox = nullptr;
+    QFrame* TestModePanel = nullptr;
+    QLabel* TestModeLabel = nullptr;
+    QRadioButton* RadioButtonSingle = nullptr;
+    QRadioButton* RadioButtonRepetitive = nullptr;
+    QFrame* TimePanel = nullptr;
+    QLabel* TimeLabel = nullptr;
+    QComboBox* TimeLst = nullptr;
+    QFrame* ThresholdPanel = nullptr;
+    QLabel* ThresholdLabel = nullptr;
+    QComboBox* ThresholdLst = nullptr;
+    QFrame* HTVoltagePanel = nullptr;
+    QLabel* HTVoltageLabel = nullptr;
+    QLineEdit* EditHT = nullptr;
+    TrackBar* TrackBarHT = nullptr;
+
+    QLabel* Label4 = nullptr;
+    QTextEdit* ReportMemo = nullptr;
+    QTextEdit* PrintMemo = nullptr;
+    QWidget* ToolBar1 = nullptr;
+    QToolButton* PrintButton = nullptr;
+    QToolButton* FontBtn = nullptr;
+    QToolButton* SaveBtn = nullptr;
+    QToolButton* HelpButton = nullptr;
+    QToolButton* AboutButton = nullptr;
+
+    QTabWidget* DistribPageCtrl = nullptr;
+    std::array<QWidget*, 4> TabSheets{};
+    ImageControl* ImageDistribTOs = nullptr;
+    ImageControl* ImageDistribCont = nullptr;
+    ImageControl* ImageDistribIso = nullptr;
+    ImageControl* ImageDistribRelays = nullptr;
+
+    QFrame* Bevel1 = nullptr;
+    QFrame* Bevel2 = nullptr;
+    ImageControl* Image1 = nullptr;
+    ImageControl* Image3 = nullptr;
+    QLabel* LabelImage1 = nullptr;
+    QLabel* LabelImage3 = nullptr;
+    QLabel* LabelAPlug = nullptr;
+    QLabel* LabelBPlug = nullptr;
+
+    QFrame* PanelTestCont = nullptr;
+    QLabel* PanelTestContCaption = nullptr;
+    QLabel* Label9 = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QPushButton* SkipBtn = nullptr;
+    QPushButton* CheckAgainBtn = nullptr;
+
+    QWidget* StatusBar1 = nullptr;
+    std::array<QLabel*, 3> StatusPanels{};
+    QProgressBar* ProgressBar1 = nullptr;
+    ImageControl* Image2 = nullptr;
+
+    std::unique_ptr<platform::Timer> Timer1;
+
+protected:
+    void changeEvent(QEvent* event) override;
 
 private:
+    void CreateControls();
+    void ConnectHandlers();
+    void SetStartGlyph(int index);
+    void ShowMessage(const std::string& text, platform::MsgIcon icon);
     // The "not responding" box when the box is not connected; false then.
     bool BoxConnectedCheck();
     void TimingBytes(std::vector<uint8_t>& payload) const;
     void ReadReplyFrame(uint8_t command, std::vector<uint8_t> payload, ChannelReply& reply);
+    void FailedDisplay();
+    void ConnectCommonEnd();
+    void BlinkVoltageLabel();
 
     platform::Services& services_;
+    std::vector<ReportLine> reportLines_;
+    std::string label13Hint_;
+    std::string image2Hint_;
 };
+
+// Byte-wise unsigned comparison up to the first NUL, the shorter text counting as smaller.
+int CompareFirmwareVersions(const char* a, const char* b);

@@ -3,9 +3,13 @@
 
 #include "platform/Clock.h"
 #include "platform/Cursor.h"
+#include "platform/DeviceWatcher.h"
 #include "platform/EventPump.h"
 #include "platform/FtdiDriver.h"
 #include "platform/MessageBoxes.h"
+#include "platform/Process.h"
+#include "platform/Timers.h"
+#include "platform/Tones.h"
 
 namespace platform {
 
@@ -15,6 +19,10 @@ struct Services {
     MessageBoxes& messageBoxes;
     EventPump& events;
     CursorService& cursor;
+    TimerService& timers;
+    Tones& tones;
+    ProcessService& process;
+    DeviceWatcher& devices;
 };
 
 } // namespace platform

@@ -82,6 +82,7 @@ void SimulatedFtdi::SetOpenFailures(int count) {
 
 void SimulatedFtdi::SetDriverConfig(DriverConfig config) {
     CatchUp();
+    config_ = config;
     link_.SetConfig(config);
 }
 

@@ -43,6 +43,12 @@ public:
     void SetSilent(bool silent); // the box consumes bytes and answers nothing
     void AddFault(const Fault& fault);
 
+    bool Attached() const { return attached_; }
+    bool Silent() const { return silent_; }
+    DriverConfig Config() const { return config_; }
+    int OpenFailures() const { return openFailures_; }
+    uint32_t OtherDevices() const { return otherDevices_; }
+
     // Recording of the wire and of the driver calls; a long benchmark may switch it off.
     void SetRecording(bool on);
     const std::vector<WireByte>& Wire() const { return link_.Wire(); }
@@ -104,6 +110,7 @@ private:
     uint32_t otherDevices_ = 0;
     int openFailures_ = 0;
     bool silent_ = false;
+    DriverConfig config_ = DriverConfig::Good;
     platform::FtHandle open_ = 0;
     platform::FtHandle nextHandle_ = 1;
     std::set<platform::FtHandle> dead_;

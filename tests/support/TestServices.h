@@ -1,6 +1,7 @@
 #pragma once
-// The platform services of a test: a virtual clock, scripted boxes and message processing, a
-// recorded cursor, and whichever driver the test puts behind them.
+// The platform services of a test: a virtual clock with its timers, scripted boxes and message
+// processing, recorded cursor, tones and process, and whichever driver the test puts behind
+// them.
 
 #include "platform/Services.h"
 
@@ -11,10 +12,19 @@ struct TestPlatform {
     platform::ScriptedMessageBoxes boxes;
     platform::ScriptedEventPump events;
     platform::RecordingCursor cursor;
+    platform::VirtualTimers timers{clock};
+    platform::RecordingTones tones{clock};
+    platform::RecordingProcess process;
+    platform::ManualDeviceWatcher devices;
+
+    TestPlatform() {
+        events.EveryCall([this] { timers.FireDue(); });
+    }
 };
 
 inline platform::Services ServicesOf(TestPlatform& p, platform::FtdiDriver& driver) {
-    return platform::Services{p.clock, driver, p.boxes, p.events, p.cursor};
+    return platform::Services{p.clock, driver,   p.boxes,   p.events,  p.cursor,
+                              p.timers, p.tones, p.process, p.devices};
 }
 
 } // namespace testing_support

@@ -1,0 +1,287 @@
+// The controls of the main window, their captions, sizes and start states.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include "interface/ColorLabel.h"
+#include "interface/Main.h"
+#include "interface/Pictures.h"
+#include "interface/widgets/ImageControl.h"
+#include "interface/widgets/TrackBar.h"
+
+namespace {
+
+template <class W> W* Named(W* widget, const char* name, int x, int y, int w, int h) {
+    widget->setObjectName(name);
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+ImageControl* Image(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* image = Named(new ImageControl(parent), name, x, y, w, h);
+    image->SetImageSize(w, h);
+    auto& canvas = image->GetCanvas();
+    canvas.Pen.Color = platform::clBtnFace;
+    canvas.Brush.SetColor(platform::clBtnFace);
+    canvas.Rectangle(0, 0, w, h);
+    return image;
+}
+
+QFrame* Panel(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* panel = Named(new QFrame(parent), name, x, y, w, h);
+    panel->setFrameShape(QFrame::StyledPanel);
+    return panel;
+}
+
+const char* const ThresholdItems[] = {
+    "  50 MΩ min. (least restrictive)", "100 MΩ min. (less restrictive)",
+    "200 MΩ min. (typical value)",      "500 MΩ min. (more restrictive)",
+    "    1 GΩ min. (most restrictive)",
+};
+
+const char* const TimeItems[] = {
+    "Automatic",
+    "  100 milliseconds (most restrictive)",
+    "  200 milliseconds (more restrictive)",
+    "  500 milliseconds (typical value)",
+    "1000 milliseconds (less restrictive)",
+    "2000 milliseconds (least restrictive)",
+    "4000 milliseconds (for long cables)",
+};
+
+} // namespace
+
+void TMainFrm::CreateControls() {
+    auto* central = new QWidget(this);
+    central->setObjectName("ClientArea");
+    central->setFixedSize(1004, 680);
+    setCentralWidget(central);
+    setWindowTitle("Calbrix");
+
+    // --- the box group ----------------------------------------------------------------------
+    GroupBox4 = Named(new QGroupBox(" Calbrix box ", central), "GroupBox4", 6, 2, 205, 190);
+    const int rowY = 18;
+    auto caption = [&](auto* label, const char* name, int row) {
+        return Named(label, name, 4, rowY + 17 * row, 96, 15);
+    };
+    auto value = [&](const char* name, const char* text, int row) {
+        return Named(new ColorLabel(text, GroupBox4), name, 100, rowY + 17 * row, 100, 15);
+    };
+    Label11 = caption(new QLabel("  Box version:", GroupBox4), "Label11", 0);
+    StaticTextVersion = value("StaticTextVersion", "-", 0);
+    Label15 = caption(new QLabel("  Status:", GroupBox4), "Label15", 1);
+    StaticTextStatus = value("StaticTextStatus", "OFF", 1);
+    StaticTextStatus->SetTextColour(platform::clMaroon);
+    Label12 = caption(new ColorLabel("  12 V power:", GroupBox4), "Label12", 2);
+    StaticTextBatt = value("StaticTextBatt", "-", 2);
+    Label1 = caption(new ColorLabel("  5 V power:", GroupBox4), "Label1", 3);
+    StaticText5V = value("StaticText5V", "-", 3);
+    Label13 = caption(new ColorLabel("  Switch Nb:", GroupBox4), "Label13", 4);
+    StaticTextSwNb = value("StaticTextSwNb", "-", 4);
+    ImageMes = Image(GroupBox4, "ImageMes", 36, 106, 133, 37);
+    PowerBtn = Named(new QPushButton(" Connect ", GroupBox4), "PowerBtn", 40, 150, 125, 30);
+
+    // --- the settings group -----------------------------------------------------------------
+    GroupBox1 = Named(new QGroupBox(" Settings ", central), "GroupBox1", 215, 2, 205, 190);
+    CableLst = Named(new QComboBox(GroupBox1), "CableLst", 8, 18, 189, 22);
+    StaticTextSelectATestToRun =
+        Named(new ColorLabel("-------- Please select an item --------", GroupBox1),
+              "StaticTextSelectATestToRun", 11, 21, 166, 16);
+    StaticTextSelectATestToRun->SetColours(platform::clWindow, platform::clWindowText);
+    LabelTests = Named(new QLabel("Tests :", GroupBox1), "LabelTests", 8, 46, 100, 16);
+    CheckBoxTOs = Named(new QCheckBox("T/Os", GroupBox1), "CheckBoxTOs", 16, 64, 80, 18);
+    CheckBoxTOs->setToolTip("Take-outs");
+    CheckBoxCont = Named(new QCheckBox("Continuity", GroupBox1), "CheckBoxCont", 100, 64, 97, 18);
+    CheckBoxIso = Named(new QCheckBox("Isolation", GroupBox1), "CheckBoxIso", 16, 84, 80, 18);
+    CheckBoxRelays = Named(new QCheckBox("Relays", GroupBox1), "CheckBoxRelays", 100, 84, 97, 18);
+    for (QCheckBox* box : {CheckBoxTOs, CheckBoxCont, CheckBoxIso, CheckBoxRelays})
+        box->setEnabled(false);
+    StaticTextIsolationCB =
+        Named(new ColorLabel("", GroupBox1), "StaticTextIsolationCB", 34, 85, 62, 16);
+    StaticTextIsolationCB->hide();
+    NodeRangeLst = Named(new QComboBox(GroupBox1), "NodeRangeLst", 8, 106, 189, 22);
+    NodeRangeLst->hide();
+    CheckBoxAutomatic =
+        Named(new QCheckBox("Automatic", GroupBox1), "CheckBoxAutomatic", 8, 134, 90, 18);
+    CheckBoxAutomatic->setChecked(true);
+    AdvSettingsBtn =
+        Named(new QPushButton("Advanced settings", GroupBox1), "AdvSettingsBtn", 100, 131, 97, 24);
+    AdvSettingsBtn->setCheckable(true);
+    AdvSettingsBtn->setEnabled(false);
+    StartBtn = Named(new QPushButton(StartCaption(0), GroupBox1), "StartBtn", 8, 158, 189, 28);
+    StartBtn->setEnabled(false);
+
+    // --- the report and the charts ----------------------------------------------------------
+    Label4 = Named(new QLabel("Report :", central), "Label4", 8, 198, 60, 16);
+    ToolBar1 = Named(new QWidget(central), "ToolBar1", 296, 194, 124, 22);
+    const struct {
+        QToolButton** button;
+        const char* name;
+        int glyph;
+        const char* hint;
+    } tools[] = {
+        {&PrintButton, "PrintButton", 0, "Print"}, {&FontBtn, "FontBtn", 1, "Font"},
+        {&SaveBtn, "SaveBtn", 2, "Save"},          {&HelpButton, "HelpButton", 3, "Help"},
+        {&AboutButton, "AboutButton", 6, "About"},
+    };
+    int toolX = 0;
+    for (const auto& tool : tools) {
+        auto* button = Named(new QToolButton(ToolBar1), tool.name, toolX, 0, 24, 22);
+        button->setIcon(QIcon(ButtonGlyph(tool.glyph)));
+        button->setToolTip(tool.hint);
+        *tool.button = button;
+        toolX += 25;
+    }
+    ReportMemo = Named(new QTextEdit(central), "ReportMemo", 6, 216, 414, 309);
+    ReportMemo->setReadOnly(true);
+    ReportMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ReportMemo->setLineWrapMode(QTextEdit::NoWrap);
+    PrintMemo = Named(new QTextEdit(central), "PrintMemo", 6, 216, 414, 309);
+    PrintMemo->hide();
+
+    DistribPageCtrl = Named(new QTabWidget(central), "DistribPageCtrl", 7, 528, 412, 128);
+    const char* const tabNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4"};
+    const char* const tabCaptions[] = {"T/Os", "Continuity", "Isolation", "Relays"};
+    const char* const chartNames[] = {"ImageDistribTOs", "ImageDistribCont", "ImageDistribIso",
+                                      "ImageDistribRelays"};
+    ImageControl** charts[] = {&ImageDistribTOs, &ImageDistribCont, &ImageDistribIso,
+                               &ImageDistribRelays};
+    for (size_t i = 0; i < 4; ++i) {
+        auto* sheet = new QWidget;
+        sheet->setObjectName(tabNames[i]);
+        *charts[i] = Image(sheet, chartNames[i], 2, 2, 403, 100);
+        DistribPageCtrl->addTab(sheet, tabCaptions[i]);
+        TabSheets[i] = sheet;
+    }
+
+    // --- the advanced settings, in place of the report and charts ---------------------------
+    AdvSettingsGroupBox = Named(new QGroupBox(" Advanced settings ", central),
+                                "AdvSettingsGroupBox", 6, 196, 414, 460);
+    AdvSettingsGroupBox->hide();
+    TestModePanel = Panel(AdvSettingsGroupBox, "TestModePanel", 8, 20, 398, 80);
+    TestModeLabel = Named(new QLabel("Test mode (Plugs, T/Os, Continuity) :", TestModePanel),
+                          "TestModeLabel", 8, 6, 380, 16);
+    RadioButtonSingle = Named(new QRadioButton("Single (default)", TestModePanel),
+                              "RadioButtonSingle", 24, 28, 200, 18);
+    RadioButtonSingle->setChecked(true);
+    RadioButtonRepetitive = Named(new QRadioButton("Repetitive", TestModePanel),
+                                  "RadioButtonRepetitive", 24, 50, 200, 18);
+    RadioButtonRepetitive->setToolTip("Recommended in case of suspected cable");
+
+    TimePanel = Panel(AdvSettingsGroupBox, "TimePanel", 8, 108, 398, 60);
+    TimeLabel = Named(new QLabel("Isolation measure time :", TimePanel), "TimeLabel", 8, 6, 380, 16);
+    TimeLst = Named(new QComboBox(TimePanel), "TimeLst", 8, 28, 380, 22);
+    for (const char* item : TimeItems) TimeLst->addItem(QString::fromUtf8(item));
+
+    ThresholdPanel = Panel(AdvSettingsGroupBox, "ThresholdPanel", 8, 176, 398, 60);
+    ThresholdLabel = Named(new QLabel("Isolation threshold :", ThresholdPanel), "ThresholdLabel",
+                           8, 6, 380, 16);
+    ThresholdLst = Named(new QComboBox(ThresholdPanel), "ThresholdLst", 8, 28, 380, 22);
+    for (const char* item : ThresholdItems) ThresholdLst->addItem(QString::fromUtf8(item));
+
+    HTVoltagePanel = Panel(AdvSettingsGroupBox, "HTVoltagePanel", 8, 244, 398, 80);
+    HTVoltageLabel = Named(new QLabel("Isolation test voltage (V) :", HTVoltagePanel),
+                           "HTVoltageLabel", 8, 6, 380, 16);
+    EditHT = Named(new QLineEdit("800", HTVoltagePanel), "EditHT", 8, 32, 60, 22);
+    TrackBarHT = Named(new TrackBar(HTVoltagePanel), "TrackBarHT", 80, 24, 310, 40);
+    TrackBarHT->SetRange(40, 80);
+    TrackBarHT->SetPageSize(5);
+    TrackBarHT->SetSelStart(40);
+    TrackBarHT->SetSelEnd(80);
+    TrackBarHT->SetPosition(80);
+    for (QFrame* panel : {TestModePanel, TimePanel, ThresholdPanel, HTVoltagePanel})
+        for (QWidget* child : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            child->setEnabled(false);
+
+    // --- the wiring diagrams ----------------------------------------------------------------
+    auto diagram = [&](QFrame*& bevel, ImageControl*& image, QLabel*& caption, const char* bevelName,
+                       const char* imageName, const char* captionName, const char* captionText,
+                       int x) {
+        caption = Named(new QLabel(captionText, central), captionName, x + 50, 4, 182, 16);
+        caption->setAlignment(Qt::AlignCenter);
+        auto* a = new QLabel("A plug", central);
+        a->setGeometry(x + 2, 4, 48, 16);
+        auto* b = new QLabel("B plug", central);
+        b->setGeometry(x + 232, 4, 48, 16);
+        b->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        bevel = Named(new QFrame(central), bevelName, x, 22, 282, 632);
+        bevel->setFrameShape(QFrame::Box);
+        bevel->setFrameShadow(QFrame::Sunken);
+        image = Image(bevel, imageName, 1, 1, 280, 630);
+        return std::pair{a, b};
+    };
+    auto plugs1 = diagram(Bevel1, Image1, LabelImage1, "Bevel1", "Image1", "LabelImage1",
+                          "Reference pattern to be tested", 428);
+    plugs1.first->setObjectName("LabelAPlug");
+    plugs1.second->setObjectName("LabelBPlug");
+    LabelAPlug = plugs1.first;
+    LabelBPlug = plugs1.second;
+    auto plugs3 = diagram(Bevel2, Image3, LabelImage3, "Bevel2", "Image3", "LabelImage3",
+                          "Latest result", 716);
+    plugs3.first->setObjectName("LabelAPlug3");
+    plugs3.second->setObjectName("LabelBPlug3");
+
+    PanelTestCont = Panel(central, "PanelTestCont", 444, 270, 250, 136);
+    PanelTestCont->setAutoFillBackground(true);
+    Label9 = Named(new QLabel("", PanelTestCont), "Label9", 8, 8, 234, 18);
+    Label9->setAlignment(Qt::AlignCenter);
+    PanelTestContCaption =
+        Named(new QLabel("", PanelTestCont), "PanelTestContCaption", 8, 28, 234, 18);
+    PanelTestContCaption->setAlignment(Qt::AlignCenter);
+    CancelBtn = Named(new QPushButton("Cancel whole test", PanelTestCont), "CancelBtn", 8, 52,
+                      234, 24);
+    SkipBtn = Named(new QPushButton("Skip this connection", PanelTestCont), "SkipBtn", 8, 80,
+                    234, 24);
+    CheckAgainBtn =
+        Named(new QPushButton("Check again", PanelTestCont), "CheckAgainBtn", 8, 108, 234, 24);
+    CheckAgainBtn->setEnabled(false);
+    PanelTestCont->hide();
+
+    // --- the status bar ---------------------------------------------------------------------
+    StatusBar1 = Named(new QWidget(central), "StatusBar1", 0, 660, 1004, 20);
+    StatusBar1->setToolTip("ETR = Estimated Time Remaining");
+    const int widths[3] = {128, 128, 340};
+    int panelX = 0;
+    for (size_t i = 0; i < 3; ++i) {
+        auto* panel = new QLabel(StatusBar1);
+        panel->setObjectName(QString("StatusPanel%1").arg(i));
+        panel->setGeometry(panelX, 1, widths[i] - 2, 18);
+        panel->setAlignment(Qt::AlignCenter);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        StatusPanels[i] = panel;
+        panelX += widths[i];
+    }
+    ProgressBar1 = Named(new QProgressBar(StatusBar1), "ProgressBar1", panelX + 4, 3, 340, 14);
+    ProgressBar1->setTextVisible(false);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    Image2 = Image(StatusBar1, "Image2", 950, 2, 47, 15);
+}
+
+void TMainFrm::ConnectHandlers() {
+    auto on = [this](auto* sender, auto signal, void (TMainFrm::*handler)()) {
+        QObject::connect(sender, signal, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    };
+    on(PowerBtn, &QPushButton::clicked, &TMainFrm::PowerBtnClick);
+    on(CableLst, &QComboBox::activated, &TMainFrm::CableLstChange);
+    StaticTextSelectATestToRun->OnMouseDown = [this](Qt::KeyboardModifiers) {
+        RunHandler([this] { StaticTextSelectATestToRunClick(); });
+    };
+    Label13->OnMouseDown = [this](Qt::KeyboardModifiers m) {
+        RunHandler([this, m] { Label13MouseDown(m); });
+    };
+    StaticTextSwNb->OnMouseDown = [this](Qt::KeyboardModifiers m) {
+        RunHandler([this, m] { StaticTextSwNbMouseDown(m); });
+    };
+}

@@ -1,0 +1,88 @@
+// Program entry of the cable tester. With CALBRIX_BENCH set ("default" or a bench file) the
+// program talks to the simulated bench in real time instead of a box on the USB port.
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "interface/Main.h"
+#include "platform/LibFtdiDriver.h"
+#include "platform/qt/AlsaTones.h"
+#include "platform/qt/QtCursor.h"
+#include "platform/qt/QtEventPump.h"
+#include "platform/qt/QtMessageBoxes.h"
+#include "platform/qt/QtTimers.h"
+#include "platform/qt/RealProcess.h"
+#include "platform/qt/UdevDeviceWatcher.h"
+#include "simulator/BenchFile.h"
+
+namespace {
+
+// Exceptions that escape an event handler are shown and the message loop goes on.
+class Application final : public QApplication {
+public:
+    using QApplication::QApplication;
+    platform::MessageBoxes* boxes = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            ShowException(e.what());
+        }
+        return false;
+    }
+
+    void ShowException(const std::string& text) {
+        if (boxes)
+            boxes->Show({text, "Calbrix", platform::MsgIcon::Error, platform::MsgButtons::Ok, 0});
+        else
+            std::cerr << text << "\n";
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Application app(argc, argv);
+    QApplication::setApplicationName("Calbrix");
+    QApplication::setApplicationDisplayName("Calbrix");
+
+    platform::QtMessageBoxes boxes;
+    app.boxes = &boxes;
+    try {
+        platform::QtEventPump events;
+        platform::QtCursor cursor;
+        platform::QtTimers timers;
+        platform::RealProcess process;
+        auto devices = platform::MakeSystemDeviceWatcher();
+
+        std::unique_ptr<platform::Clock> clock;
+        std::unique_ptr<platform::FtdiDriver> driver;
+        if (const char* bench = std::getenv("CALBRIX_BENCH")) {
+            auto modelClock = std::make_unique<platform::RealModelClock>();
+            const sim::BenchSetup setup = sim::BenchFromVariable(bench);
+            auto simulated =
+                std::make_unique<sim::SimulatedFtdi>(*modelClock, setup.bench, setup.timing);
+            sim::ApplyDeviceSettings(*simulated, setup);
+            simulated->SetRecording(false); // a whole day of bytes would pile up
+            driver = std::move(simulated);
+            clock = std::move(modelClock);
+        } else {
+            clock = std::make_unique<platform::RealClock>();
+            driver = std::make_unique<platform::LibFtdiDriver>();
+        }
+        platform::AlsaTones tones(*clock);
+        platform::Services services{*clock, *driver, boxes,   events,  cursor,
+                                    timers, tones,   process, *devices};
+        TMainFrm window(services);
+        window.show();
+        QApplication::exec();
+    } catch (const std::exception& e) {
+        app.ShowException(e.what());
+    }
+    return 0;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The program's image control: a picture of fixed size that the program draws on through a
+// canvas, shown 1:1 at the control's top-left corner, with mouse callbacks in picture
+// coordinates.
+
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+#include "platform/canvas/Canvas.h"
+
+class ImageControl : public QWidget {
+public:
+    explicit ImageControl(QWidget* parent = nullptr);
+    ImageControl(const ImageControl&) = delete;
+    ImageControl& operator=(const ImageControl&) = delete;
+
+    // A new picture of w x h pixels in the given colour; the control takes the same size.
+    void SetImageSize(int w, int h, platform::TColor fill = platform::clBtnFace);
+    QImage& Picture() { return picture_; }
+    const QImage& Picture() const { return picture_; }
+    // Drawing on the canvas schedules a repaint by itself.
+    platform::Canvas& GetCanvas() { return canvas_; }
+
+    void Redraw() { update(); }
+
+    // An opaque control paints its whole area (the picture, and the button face beyond it),
+    // so nothing behind it needs painting.
+    void SetOpaque(bool opaque);
+    bool Opaque() const { return opaque_; }
+
+    bool SavePng(const std::string& path) const;
+
+    std::function<void(int x, int y)> OnMouseMove;
+    std::function<void(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y)> OnMouseDown;
+    std::function<void()> OnMouseEnter;
+    std::function<void()> OnMouseLeave;
+
+    QSize sizeHint() const override { return picture_.size(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    QImage picture_;
+    platform::Canvas canvas_{picture_};
+    bool opaque_ = false;
+};

@@ -1,0 +1,342 @@
+#include "platform/canvas/Canvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/canvas/Raster.h"
+
+namespace platform {
+
+namespace {
+
+using raster::Coverage;
+
+// The raster operation on pixels in QImage layout; the result is opaque.
+uint32_t Rop(PenMode mode, uint32_t pen, uint32_t dst) {
+    const uint32_t s = pen & 0xFFFFFF;
+    const uint32_t d = dst & 0xFFFFFF;
+    uint32_t r = 0;
+    switch (mode) {
+    case PenMode::Black: r = 0; break;
+    case PenMode::White: r = 0xFFFFFF; break;
+    case PenMode::Nop: r = d; break;
+    case PenMode::Not: r = ~d; break;
+    case PenMode::Copy: r = s; break;
+    case PenMode::NotCopy: r = ~s; break;
+    case PenMode::MergePenNot: r = s | ~d; break;
+    case PenMode::MaskPenNot: r = s & ~d; break;
+    case PenMode::MergeNotPen: r = ~s | d; break;
+    case PenMode::MaskNotPen: r = ~s & d; break;
+    case PenMode::Merge: r = s | d; break;
+    case PenMode::NotMerge: r = ~(s | d); break;
+    case PenMode::Mask: r = s & d; break;
+    case PenMode::NotMask: r = ~(s & d); break;
+    case PenMode::Xor: r = s ^ d; break;
+    case PenMode::NotXor: r = ~(s ^ d); break;
+    }
+    return 0xFF000000 | (r & 0xFFFFFF);
+}
+
+int PixelSizeOf(int points) {
+    if (points < 0) return -points;
+    if (points == 0) return 11;
+    return (points * 96 + 36) / 72; // rounded as the classic point-to-pixel conversion
+}
+
+QRect BoundsOf(std::span<const QPoint> points, int margin) {
+    int left = points[0].x(), right = left, top = points[0].y(), bottom = top;
+    for (const QPoint& p : points) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    return QRect(QPoint(left - margin, top - margin), QPoint(right + margin, bottom + margin));
+}
+
+// Every pixel of a path once: each segment without its end, then the last point if asked.
+template <class Plot>
+void WalkPath(std::span<const QPoint> points, bool includeLast, Plot&& plot) {
+    for (size_t i = 0; i + 1 < points.size(); ++i)
+        raster::StepLine(points[i], points[i + 1], false, plot);
+    if (includeLast && !points.empty()) plot(points.back().x(), points.back().y());
+}
+
+} // namespace
+
+QFont ToQFont(const CanvasFont& font) {
+    QFont f(QString::fromStdString(font.Name));
+    f.setStyleHint(QFont::SansSerif, QFont::NoAntialias);
+    f.setPixelSize(PixelSizeOf(font.Size));
+    f.setBold(font.Bold);
+    f.setItalic(font.Italic);
+    f.setUnderline(font.Underline);
+    f.setStrikeOut(font.StrikeOut);
+    // Widths add up glyph by glyph, as text measured piece by piece expects.
+    f.setKerning(false);
+    return f;
+}
+
+CanvasFont FromQFont(const QFont& font, TColor color) {
+    CanvasFont f;
+    f.Name = font.family().toStdString();
+    if (font.pointSizeF() > 0)
+        f.Size = static_cast<int>(std::lround(font.pointSizeF()));
+    else
+        f.Size = -font.pixelSize();
+    f.Color = color;
+    f.Bold = font.bold();
+    f.Italic = font.italic();
+    f.Underline = font.underline();
+    f.StrikeOut = font.strikeOut();
+    return f;
+}
+
+// Shared steps of the drawing calls.
+namespace {
+
+// The drawing code writes 32-bit pixels straight into the scan lines.
+void KeepRgb32(QImage& image) {
+    if (!image.isNull() && image.format() != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+}
+
+class Surface {
+public:
+    explicit Surface(QImage& image) : image_(image) { KeepRgb32(image_); }
+    QRect Rect() const { return image_.rect(); }
+    void Plot(int x, int y, PenMode mode, uint32_t colour) {
+        if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+        auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+        line[x] = Rop(mode, colour, line[x]);
+    }
+    void Apply(const Coverage& coverage, PenMode mode, uint32_t pen, uint32_t brush) {
+        const QRect& box = coverage.Box();
+        for (int y = box.top(); y <= box.bottom(); ++y) {
+            auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+            for (int x = box.left(); x <= box.right(); ++x) {
+                const uint8_t what = coverage.At(x, y);
+                if (what == Coverage::Pen)
+                    line[x] = Rop(mode, pen, line[x]);
+                else if (what == Coverage::Brush)
+                    line[x] = Rop(mode, brush, line[x]);
+            }
+        }
+    }
+
+private:
+    QImage& image_;
+};
+
+// Marks the pixels of a path drawn with the pen: a styled pen's gaps as brush when the brush
+// is solid; a wide pen stamps its footprint at every point, its last one included.
+void StrokePath(Coverage& coverage, const CanvasPen& pen, bool solidBrush,
+                std::span<const QPoint> points, bool includeLast) {
+    if (pen.Width > 1) {
+        const auto footprint = raster::Footprint(pen.Width);
+        WalkPath(points, true,
+                 [&](int x, int y) { coverage.Stamp(x, y, footprint, Coverage::Pen); });
+        return;
+    }
+    raster::DashPattern dash(pen.Style);
+    WalkPath(points, includeLast, [&](int x, int y) {
+        if (dash.Next())
+            coverage.Mark(x, y, Coverage::Pen);
+        else if (solidBrush)
+            coverage.Mark(x, y, Coverage::Brush);
+    });
+}
+
+QRect NormalisedBox(int x1, int y1, int x2, int y2) {
+    if (x2 < x1) std::swap(x1, x2);
+    if (y2 < y1) std::swap(y1, y2);
+    return QRect(x1, y1, x2 - x1, y2 - y1);
+}
+
+} // namespace
+
+Canvas::Canvas(QImage& image) : image_(image) { KeepRgb32(image_); }
+
+void Canvas::Changed() {
+    if (OnChange) OnChange();
+}
+
+void Canvas::LineTo(int x, int y) {
+    const QPoint from = penPos_;
+    penPos_ = QPoint(x, y);
+    if (Pen.Style == PenStyle::Clear) return;
+    Surface surface(image_);
+    const uint32_t pen = ToPixel(ResolveColor(Pen.Color));
+    if (Pen.Width > 1) {
+        const std::array<QPoint, 2> points{from, penPos_};
+        Coverage coverage(BoundsOf(points, raster::FootprintReach(Pen.Width)) & surface.Rect());
+        StrokePath(coverage, Pen, false, points, false);
+        surface.Apply(coverage, Pen.Mode, pen, 0);
+    } else {
+        // One pixel per step: no pixel is met twice, so it can be painted at once.
+        const bool solidBrush = Brush.Style() == BrushStyle::Solid;
+        const uint32_t gap = ToPixel(ResolveColor(Brush.Color()));
+        raster::DashPattern dash(Pen.Style);
+        raster::StepLine(from, penPos_, false, [&](int px, int py) {
+            if (dash.Next())
+                surface.Plot(px, py, Pen.Mode, pen);
+            else if (solidBrush)
+                surface.Plot(px, py, Pen.Mode, gap);
+        });
+    }
+    Changed();
+}
+
+void Canvas::Polyline(std::span<const QPoint> points) {
+    if (points.size() < 2 || Pen.Style == PenStyle::Clear) return;
+    Surface surface(image_);
+    const bool solidBrush = Brush.Style() == BrushStyle::Solid;
+    Coverage coverage(BoundsOf(points, raster::FootprintReach(Pen.Width)) & surface.Rect());
+    StrokePath(coverage, Pen, solidBrush, points, false);
+    surface.Apply(coverage, Pen.Mode, ToPixel(ResolveColor(Pen.Color)),
+                  ToPixel(ResolveColor(Brush.Color())));
+    Changed();
+}
+
+void Canvas::PolyBezier(const std::array<QPoint, 4>& points) {
+    if (Pen.Style == PenStyle::Clear) return;
+    Surface surface(image_);
+    const auto path = raster::FlattenBezier(points);
+    const bool solidBrush = Brush.Style() == BrushStyle::Solid;
+    Coverage coverage(BoundsOf(path, raster::FootprintReach(Pen.Width)) & surface.Rect());
+    StrokePath(coverage, Pen, solidBrush, path, true);
+    surface.Apply(coverage, Pen.Mode, ToPixel(ResolveColor(Pen.Color)),
+                  ToPixel(ResolveColor(Brush.Color())));
+    Changed();
+}
+
+void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
+    const QRect box = NormalisedBox(x1, y1, x2, y2);
+    if (box.isEmpty()) return;
+    Surface surface(image_);
+    const bool solidBrush = Brush.Style() == BrushStyle::Solid;
+    const bool hasPen = Pen.Style != PenStyle::Clear;
+    const int reach = hasPen ? raster::FootprintReach(Pen.Width) : 0;
+    Coverage coverage(box.adjusted(-reach, -reach, reach, reach) & surface.Rect());
+    if (coverage.Empty()) return;
+    if (hasPen) {
+        const int r = box.right();
+        const int b = box.bottom();
+        const std::array<QPoint, 5> border{QPoint(box.left(), box.top()), QPoint(r, box.top()),
+                                           QPoint(r, b), QPoint(box.left(), b),
+                                           QPoint(box.left(), box.top())};
+        // A box one pixel wide or high is a line; its border path would run back over itself.
+        if (box.width() == 1 || box.height() == 1)
+            StrokePath(coverage, Pen, solidBrush, std::span(border).first(3), true);
+        else
+            StrokePath(coverage, Pen, solidBrush, border, false);
+    }
+    if (solidBrush) {
+        const QRect inside = box & coverage.Box();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                coverage.Mark(x, y, Coverage::Brush);
+    }
+    surface.Apply(coverage, Pen.Mode, ToPixel(ResolveColor(Pen.Color)),
+                  ToPixel(ResolveColor(Brush.Color())));
+    Changed();
+}
+
+void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
+    const QRect box = NormalisedBox(x1, y1, x2, y2);
+    if (box.isEmpty()) return;
+    Surface surface(image_);
+    const bool solidBrush = Brush.Style() == BrushStyle::Solid;
+    const bool hasPen = Pen.Style != PenStyle::Clear;
+    const int reach = hasPen ? raster::FootprintReach(Pen.Width) : 0;
+    Coverage coverage(box.adjusted(-reach, -reach, reach, reach) & surface.Rect());
+    if (coverage.Empty()) return;
+    // Only rows and columns that can reach the image are walked.
+    const QRect reachable = coverage.Box().adjusted(-reach, -reach, reach, reach);
+    const auto spans = raster::EllipseSpans(box);
+    const auto footprint = raster::Footprint(Pen.Width);
+    const auto covers = [&](int row, int x) {
+        return row >= 0 && row < static_cast<int>(spans.size()) && spans[row].Left <= x &&
+               x <= spans[row].Right;
+    };
+    for (int row = 0; row < static_cast<int>(spans.size()); ++row) {
+        const int y = box.top() + row;
+        if (y < reachable.top() || y > reachable.bottom()) continue;
+        const int left = std::max(spans[row].Left, reachable.left());
+        const int right = std::min(spans[row].Right, reachable.right());
+        for (int x = left; x <= right; ++x) {
+            // The outline: pixels of the shape with a side-neighbour outside it. Styled pens
+            // draw ellipses solid.
+            const bool edge = x == spans[row].Left || x == spans[row].Right ||
+                              !covers(row - 1, x) || !covers(row + 1, x);
+            if (hasPen && edge)
+                coverage.Stamp(x, y, footprint, Coverage::Pen);
+            else if (solidBrush)
+                coverage.Mark(x, y, Coverage::Brush);
+        }
+    }
+    surface.Apply(coverage, Pen.Mode, ToPixel(ResolveColor(Pen.Color)),
+                  ToPixel(ResolveColor(Brush.Color())));
+    Changed();
+}
+
+void Canvas::FillRect(int x1, int y1, int x2, int y2) {
+    if (Brush.Style() == BrushStyle::Clear || x2 <= x1 || y2 <= y1) return;
+    Surface surface(image_);
+    const QRect box = QRect(x1, y1, x2 - x1, y2 - y1) & surface.Rect();
+    if (box.isEmpty()) return;
+    const uint32_t brush = ToPixel(ResolveColor(Brush.Color()));
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+        std::fill(line + box.left(), line + box.right() + 1, brush);
+    }
+    Changed();
+}
+
+void Canvas::TextOut(int x, int y, const std::string& text) {
+    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QFont font = ToQFont(Font);
+    const QFontMetrics metrics(font);
+    const int width = metrics.horizontalAdvance(s);
+    penPos_ = QPoint(x + width, y);
+    if (image_.isNull()) return;
+    Surface surface(image_);
+    {
+        QPainter painter(&image_);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        if (Brush.Style() == BrushStyle::Solid)
+            painter.fillRect(QRect(x, y, width, metrics.height()), ToQColor(Brush.Color()));
+        painter.setFont(font);
+        painter.setPen(ToQColor(Font.Color));
+        painter.drawText(QPoint(x, y + metrics.ascent()), s);
+    }
+    Changed();
+}
+
+int Canvas::TextWidth(const std::string& text) const {
+    return QFontMetrics(ToQFont(Font))
+        .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+int Canvas::TextHeight(const std::string& /*text*/) const {
+    return QFontMetrics(ToQFont(Font)).height();
+}
+
+TColor Canvas::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return 0xFFFFFFFF;
+    return FromPixel(image_.pixel(x, y));
+}
+
+void Canvas::SetPixel(int x, int y, TColor color) {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    Surface surface(image_);
+    surface.Plot(x, y, PenMode::Copy, ToPixel(ResolveColor(color)));
+    Changed();
+}
+
+} // namespace platform

@@ -1,0 +1,98 @@
+// Report lines, part summaries and progress on the main window.
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+
+#include "interface/Main.h"
+#include "results/ValueTexts.h"
+
+using platform::ToQColor;
+
+void TMainFrm::AddReportLine(const std::string& text, TColor colour, uint32_t style) {
+    reportLines_.push_back({text, colour, style});
+
+    // Each line gets exactly the colour and the style bits passed: the format is set whole,
+    // so a bold title never leaks into the ordinary line after it.
+    QTextCharFormat format;
+    format.setForeground(ToQColor(colour));
+    format.setFontWeight((style & StyleBold) ? QFont::Bold : QFont::Normal);
+    format.setFontItalic((style & StyleItalic) != 0);
+    format.setFontUnderline((style & StyleUnderline) != 0);
+    format.setFontStrikeOut((style & StyleStrikeOut) != 0);
+
+    QTextCursor cursor(ReportMemo->document());
+    cursor.movePosition(QTextCursor::End);
+    if (reportLines_.size() > 1)
+        cursor.insertBlock(QTextBlockFormat(), format);
+    else
+        cursor.setBlockCharFormat(format);
+    cursor.insertText(QString::fromStdString(text), format);
+    cursor.movePosition(QTextCursor::End);
+    ReportMemo->setTextCursor(cursor);
+    if (ReportMemo->isVisible())
+        ReportMemo->verticalScrollBar()->setValue(ReportMemo->verticalScrollBar()->maximum());
+
+    if (OnReportLine) OnReportLine(reportLines_.back());
+    services_.events.ProcessMessages();
+}
+
+void TMainFrm::ClearReport() {
+    reportLines_.clear();
+    ReportMemo->clear();
+}
+
+void TMainFrm::FinishPart(int16_t errors) {
+    const std::string part =
+        "Part " + std::to_string(PartIndex) + " of " + std::to_string(SelectedTestCount);
+    AddReportLine("", platform::clWindowText, 0);
+    SetStatusPanel(0, part + " finished");
+    SetStatusPanel(1, "");
+    if (errors != 0) {
+        AddReportLine(part + " : " + std::to_string(errors) + " error" + (errors >= 2 ? "s" : ""),
+                      platform::clRed, StyleBold);
+        AddReportLine("", platform::clWindowText, 0);
+    } else {
+        AddReportLine(part + " : No error", platform::clGreen, StyleBold);
+        AddReportLine("", platform::clWindowText, 0);
+        AddReportLine("", platform::clWindowText, 0);
+    }
+    ProgressBar1->setValue(0);
+}
+
+void TMainFrm::ShowProgress(int32_t done, int32_t total) {
+    SetStatusPanel(0, std::to_string(done) + " / " + std::to_string(total));
+    ProgressBar1->setValue(done);
+}
+
+void TMainFrm::ShowRemainingTime(uint32_t startTick, int32_t done, int32_t total) {
+    const uint32_t elapsed = services_.clock.TickCount() - startTick;
+    SetStatusPanel(1, results::RemainingTimeText(elapsed, done, total,
+                                                 FormatSettings.TimeSeparator));
+}
+
+std::string TMainFrm::FormatIsolation(int64_t ohms) const { return results::FormatIsolation(ohms); }
+
+std::string TMainFrm::FormatContinuity(int32_t ohms) const {
+    return results::FormatContinuity(ohms);
+}
+
+std::string TMainFrm::FormatContinuityPrecise(int32_t ohms) const {
+    return results::FormatContinuityPrecise(ohms, FormatSettings.DecimalSeparator);
+}
+
+std::string TMainFrm::PadNumberRight(int32_t n) const { return results::PadNumberRight(n); }
+
+std::string TMainFrm::PadNumberLeft(int32_t n) const { return results::PadNumberLeft(n); }
+
+void TMainFrm::SetStatusPanel(int panel, const std::string& text) {
+    StatusPanels.at(static_cast<size_t>(panel))->setText(QString::fromStdString(text));
+    if (OnStatusPanel) OnStatusPanel(panel, text);
+}
+
+std::string TMainFrm::StatusPanelText(int panel) const {
+    return StatusPanels.at(static_cast<size_t>(panel))->text().toStdString();
+}

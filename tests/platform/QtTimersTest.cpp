@@ -1,0 +1,117 @@
+#include "platform/qt/QtTimers.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace platform {
+namespace {
+
+// A timer from the service with the times of its ticks, in ms since the fixture started.
+class QtTimersTest : public ::testing::Test {
+protected:
+    QtTimersTest() {
+        clock.start();
+        timer->OnTimer = [this] { ticks.push_back(clock.elapsed()); };
+    }
+
+    // Runs the event loop for a while, as the window's message loop would.
+    static void RunFor(int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    QtTimers service;
+    std::unique_ptr<Timer> timer = service.CreateTimer();
+    QElapsedTimer clock;
+    std::vector<qint64> ticks;
+};
+
+TEST_F(QtTimersTest, StartsDisabledAtOneSecond) {
+    EXPECT_FALSE(timer->Enabled());
+    EXPECT_EQ(timer->Interval(), 1000u);
+}
+
+TEST_F(QtTimersTest, FiresRepeatedlyAtAboutTheInterval) {
+    timer->SetInterval(60);
+    timer->SetEnabled(true);
+    RunFor(400);
+    ASSERT_GE(ticks.size(), 3u);
+    // Coarse timers may come up to 5 % early; a late tick lets the next catch up, so only the
+    // n-th tick is bound: never before n intervals.
+    for (size_t i = 0; i < ticks.size(); ++i) EXPECT_GE(ticks[i], 57 * qint64(i + 1)) << i;
+    EXPECT_LE(ticks.size(), 7u);
+}
+
+TEST_F(QtTimersTest, NeverFiresWhenDisabledOrAtIntervalZero) {
+    timer->SetInterval(20);
+    RunFor(100);
+    EXPECT_TRUE(ticks.empty()) << "a new timer is disabled";
+
+    timer->SetEnabled(true);
+    timer->SetEnabled(false);
+    RunFor(100);
+    EXPECT_TRUE(ticks.empty()) << "disabled again before its interval";
+
+    timer->SetInterval(0);
+    timer->SetEnabled(true);
+    RunFor(60);
+    EXPECT_TRUE(ticks.empty()) << "interval 0 never fires";
+}
+
+TEST_F(QtTimersTest, ReenablingRestartsTheInterval) {
+    timer->SetInterval(200);
+    timer->SetEnabled(true);
+    RunFor(120);
+    timer->SetEnabled(false);
+    timer->SetEnabled(true); // the tick now comes 200 ms from here, not 80 ms
+    RunFor(150);
+    EXPECT_TRUE(ticks.empty());
+    RunFor(150);
+    ASSERT_EQ(ticks.size(), 1u);
+    EXPECT_GE(ticks[0], 120 + 190);
+}
+
+TEST_F(QtTimersTest, EnablingAnEnabledTimerKeepsItsPhase) {
+    // As the virtual timers do: only a change of state restarts.
+    timer->SetInterval(200);
+    timer->SetEnabled(true);
+    RunFor(120);
+    timer->SetEnabled(true);
+    RunFor(170);
+    ASSERT_EQ(ticks.size(), 1u);
+    EXPECT_LT(ticks[0], 120 + 190);
+}
+
+TEST_F(QtTimersTest, AHandlerThatSwitchesItsTimerOffAndOnDuringMessagesIsNotReentered) {
+    // The window's tick: off on entry, messages processed, on again.
+    int depth = 0;
+    int deepest = 0;
+    int count = 0;
+    timer->SetInterval(10);
+    timer->OnTimer = [&] {
+        ++count;
+        deepest = std::max(deepest, ++depth);
+        timer->SetEnabled(false);
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.elapsed() < 30) QCoreApplication::processEvents();
+        timer->SetEnabled(true);
+        --depth;
+    };
+    timer->SetEnabled(true);
+    RunFor(150);
+    EXPECT_GE(count, 2);
+    EXPECT_EQ(deepest, 1);
+}
+
+} // namespace
+} // namespace platform
