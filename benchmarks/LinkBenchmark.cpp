@@ -2,6 +2,8 @@
 // with every simulated delay at zero, and the bench time the same exchange takes with the
 // default timing model.
 
+#include <QApplication>
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -51,6 +53,9 @@ BENCHMARK(MeasureExchange)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    // The window object behind the commands is a widget: it needs an application, not a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     {
         Rig rig{sim::Timing{}};
         rig.Measure(); // the first exchange after the open pays nothing extra, but settle anyway
