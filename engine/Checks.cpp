@@ -1,15 +1,15 @@
 #include "engine/Checks.h"
 
+#include <array>
 #include <cstdlib>
 
 namespace engine {
 
 float Supply12Volts(uint16_t raw, float supply5V) {
-    const long double v = static_cast<long double>(raw) *
-                              static_cast<long double>(0.016666666666666666) *
-                              static_cast<long double>(supply5V) * (1.0L / 1024.0L) * 183 *
-                              (1.0L / 33.0L) +
-                          0.2L;
+    const long double v =
+        static_cast<long double>(raw) * static_cast<long double>(0.016666666666666666) *
+            static_cast<long double>(supply5V) * (1.0L / 1024.0L) * 183 * (1.0L / 33.0L) +
+        0.2L;
     return static_cast<float>(v);
 }
 
@@ -23,18 +23,27 @@ bool Supply12VInRange(float volts) {
     return v >= 11.5 && v <= 14;
 }
 
+namespace {
+struct SocketBoards {
+    int32_t socketPins;
+    ExpectedBoards expected;
+};
+constexpr std::array<SocketBoards, 8> SocketBoardTable = {{
+    {19, {1, 1}},
+    {24, {1, 1}},
+    {26, {3, 2}},
+    {41, {3, 2}},
+    {48, {3, 2}},
+    {55, {7, 3}},
+    {61, {7, 3}},
+    {96, {15, 4}},
+}};
+} // namespace
+
 ExpectedBoards ExpectedSwitchBoards(int32_t socketLimit) {
-    switch (socketLimit) {
-    case 19:
-    case 24: return {1, 1};
-    case 26:
-    case 41:
-    case 48: return {3, 2};
-    case 55:
-    case 61: return {7, 3};
-    case 96: return {15, 4};
-    default: return {0, 0};
-    }
+    for (const auto& row : SocketBoardTable)
+        if (row.socketPins == socketLimit) return row.expected;
+    return {0, 0};
 }
 
 int TopBoard(int32_t mask) {

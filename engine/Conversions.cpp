@@ -1,6 +1,8 @@
 #include "engine/Conversions.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace engine {
@@ -18,14 +20,14 @@ int64_t TruncateToInt64(long double value) {
     return static_cast<int64_t>(std::trunc(value));
 }
 
-float ReadingAboveMid(uint32_t raw, float supply5V) {
+float ReadingAboveMid(int64_t raw, float supply5V) {
     const long double v = static_cast<long double>(raw) * static_cast<long double>(OneSixtieth) *
                           static_cast<long double>(supply5V) * OneOver1024;
     return static_cast<float>(v - 2.5L);
 }
 
 int64_t RawToIsolationOhms(int32_t raw, float supply5V) {
-    const float x = ReadingAboveMid(static_cast<uint32_t>(raw), supply5V);
+    const float x = ReadingAboveMid(raw, supply5V);
     if (!(static_cast<double>(x) > 0.001)) return IsolationOpenOhms;
     const int64_t r = TruncateToInt64(79750000.0L / static_cast<long double>(x) - 100000 - 99000);
     return r < 0 ? 0 : r;
@@ -36,9 +38,12 @@ int32_t RawToContinuityOhms(uint16_t raw, float supply5V) {
     if (!(static_cast<double>(x) > 0.001)) return ContinuityOpenOhms;
     const long double value =
         (static_cast<long double>(supply5V) - 2.5L) * 200 / static_cast<long double>(x) - 200 - 100;
-    // The result is taken as a signed 32-bit value; C++20 defines the wrap of the conversion.
-    const auto r = static_cast<int32_t>(TruncateToInt64(value));
-    return r < 0 ? 0 : r;
+    // An infinite supply (a reference word of 0) leaves no value: read it as open rather than
+    // as a perfect contact.
+    if (std::isnan(value)) return ContinuityOpenOhms;
+    // Beyond 32 bits the value saturates instead of wrapping to an arbitrary resistance.
+    const int64_t r = std::min<int64_t>(TruncateToInt64(value), INT32_MAX);
+    return r < 0 ? 0 : static_cast<int32_t>(r);
 }
 
 float Supply5VFromReference(uint16_t refRaw) {

@@ -12,7 +12,7 @@ inline constexpr int32_t ContinuityOpenOhms = 11000;
 
 // x = raw / 60 * supply5V / 1024 - 2.5, computed in extended precision and kept as a float,
 // the precision the box's readings were always judged in.
-float ReadingAboveMid(uint32_t raw, float supply5V);
+float ReadingAboveMid(int64_t raw, float supply5V);
 
 int64_t RawToIsolationOhms(int32_t raw, float supply5V);
 int32_t RawToContinuityOhms(uint16_t raw, float supply5V);

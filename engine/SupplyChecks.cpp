@@ -1,24 +1,15 @@
 // Supply, switch-board and standby checks and the reading conversions on the main window.
 
-#include <QCoreApplication>
-
-#include <cmath>
-#include <cstdio>
-
 #include "engine/Checks.h"
 #include "engine/Conversions.h"
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
+#include "results/ValueTexts.h"
 
 namespace {
 // "0.000" with the user's decimal separator.
 std::string ThreeDecimals(double value, char separator) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f", value);
-    std::string s = text;
-    for (char& c : s)
-        if (c == '.') c = separator;
-    return s;
+    return results::FormatFixed(value, 3, separator);
 }
 
 void Judge(ColorLabel* value, ColorLabel* caption, bool inRange) {
@@ -65,7 +56,8 @@ void TMainFrm::DetectSwitchBoards() {
     const auto expected = engine::ExpectedSwitchBoards(SocketLimit);
     const int topA = engine::TopBoard(SwitchBoardsA);
     const int topB = engine::TopBoard(SwitchBoardsB);
-    StaticTextSwNb->setText(QString::number(24 * topA + 24) + "+" + QString::number(24 * topB + 24));
+    StaticTextSwNb->setText(QString::number(24 * topA + 24) + "+" +
+                            QString::number(24 * topB + 24));
 
     if (SwitchBoardsA == expected.mask && SwitchBoardsB == expected.mask) {
         BoxNodeCount = 24 * topA + 24;

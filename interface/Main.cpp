@@ -10,7 +10,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -59,12 +61,15 @@ TMainFrm::TMainFrm(platform::Services& services, QWidget* parent)
     TestsDir = services_.process.ProgramFolder() + "Tests/";
     CableLst->clear();
     CableLst->addItem(SelfTestEntry);
+    // By name, as the operator knows the list from the folder window (readdir order is none).
     QDir tests(QString::fromStdString(TestsDir));
     for (const QString& name : tests.entryList({"*.txt"}, QDir::Files | QDir::Hidden | QDir::System,
-                                               QDir::Unsorted)) {
+                                               QDir::Name | QDir::IgnoreCase)) {
         const int dot = name.lastIndexOf('.');
         CableLst->addItem(dot >= 0 ? name.left(dot) : name);
     }
+    // Nothing chosen yet ("Please select an item"); Qt's list picks its first item itself.
+    CableLst->setCurrentIndex(-1);
 
     Wiring.fill(-1);
     Wiring[0] = 0;
@@ -106,8 +111,8 @@ void TMainFrm::RunHandler(const std::function<void()>& handler) {
         handler();
     } catch (const std::exception& e) {
         // The application's standard exception box; the program goes on.
-        services_.messageBoxes.Show({e.what(), AppCaption, platform::MsgIcon::Error,
-                                     platform::MsgButtons::Ok, 0});
+        services_.messageBoxes.Show(
+            {e.what(), AppCaption, platform::MsgIcon::Error, platform::MsgButtons::Ok, 0});
     }
 }
 
@@ -115,18 +120,22 @@ void TMainFrm::ShowMessage(const std::string& text, platform::MsgIcon icon) {
     services_.messageBoxes.Show({text, AppCaption, icon, platform::MsgButtons::Ok, 0});
 }
 
-void TMainFrm::BuildWireColours() { WireColours = results::BuildWireColours(); }
+void TMainFrm::BuildWireColours() {
+    WireColours = results::BuildWireColours();
+}
 
 void TMainFrm::FormCreate() {
-    // The client area is fixed at 1004 x 680.
+    // The client area is fixed at 1004 x 680, centred on the screen.
     setFixedSize(1004, 680);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     PanelTestCont->move(PanelTestCont->x(),
                         Bevel1->y() + (Bevel1->height() - PanelTestCont->height()) / 2);
-    QFont diagramFont = ReportMemo->font();
-    Image1->GetCanvas().Font.Name = diagramFont.family().toStdString();
-    Image3->GetCanvas().Font.Name = diagramFont.family().toStdString();
+    Image1->GetCanvas().Font = platform::FromQFont(ReportMemo->font());
+    Image3->GetCanvas().Font = platform::FromQFont(ReportMemo->font());
     HoverBin = -1;
-    for (ImageControl* chart : {ImageDistribTOs, ImageDistribCont, ImageDistribIso, ImageDistribRelays})
+    for (ImageControl* chart :
+         {ImageDistribTOs, ImageDistribCont, ImageDistribIso, ImageDistribRelays})
         chart->SetOpaque(true);
     for (ImageControl* image : {Image1, Image3}) {
         auto& canvas = image->GetCanvas();
@@ -191,10 +200,11 @@ void TMainFrm::Timer1Timer() {
     setWindowIcon(QIcon(AnimationFrame(Timer1Tag)));
     Timer1Tag = Timer1Tag >= 19 ? 0 : Timer1Tag + 1;
 
-    if (StaticTextStatus->text() == "Connected" && ++SupplyTicks >= 10) {
+    // A tick nested in the check's message processing counts past 10 and reads nothing.
+    if (StaticTextStatus->text() == "Connected" && ++SupplyTicks == 10) {
         BoxReadSupplies();
         CheckSupplies();
-        SupplyTicks = 0; // only after the check: a tick nested inside it reads nothing
+        SupplyTicks = 0;
     }
 }
 
@@ -211,9 +221,7 @@ void TMainFrm::BlinkVoltageLabel() {
         StaticTextIsolationCB->hide();
         return;
     }
-    StaticTextIsolationCB->setText("@ " + QString::number(HtVoltage) + "V");
-    StaticTextIsolationCB->SetTextColour(aboveLimit ? platform::clRed : platform::clWindowText);
-    StaticTextIsolationCB->SetBold(aboveLimit);
+    SetVoltageLabelText();
     if (ShowVoltageLabel == 1) StaticTextIsolationCB->show();
 }
 
@@ -224,11 +232,18 @@ void TMainFrm::WindowProcHook(unsigned message) {
 void TMainFrm::ShowPortImage() {
     Image2->setToolTip(QString());
     const bool present = CountDevices(services_.ftdi) != 0;
-    Image2->Picture() = UsbIcon(present ? 1 : 0).toImage().convertToFormat(QImage::Format_RGB32);
+    // The icon's transparent parts show the status bar's face, as on a transparent bitmap.
+    QImage& picture = Image2->Picture();
+    picture.fill(platform::ToQColor(platform::clBtnFace));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, UsbIcon(present ? 1 : 0));
+    painter.end();
     Image2->Redraw();
 }
 
-void TMainFrm::StaticTextSelectATestToRunClick() { CableLst->showPopup(); }
+void TMainFrm::StaticTextSelectATestToRunClick() {
+    CableLst->showPopup();
+}
 
 namespace {
 bool AllThreeHeld(Qt::KeyboardModifiers modifiers) {
@@ -239,16 +254,24 @@ bool AllThreeHeld(Qt::KeyboardModifiers modifiers) {
 
 void TMainFrm::Label13MouseDown(Qt::KeyboardModifiers modifiers) {
     if (!AllThreeHeld(modifiers)) return;
-    Label13->setToolTip(QString::fromStdString(label13Hint_));
-    StaticTextSwNb->setToolTip(QString::fromStdString(label13Hint_));
+    SocketHintsOn = true;
+    SetSocketHint(label13Hint_);
+}
+
+void TMainFrm::SetSocketHint(const std::string& text) {
+    label13Hint_ = text;
+    // The hint text follows every connect; it shows only once the operator asked for it.
+    const QString hint = SocketHintsOn ? QString::fromStdString(text) : QString();
+    Label13->setToolTip(hint);
+    StaticTextSwNb->setToolTip(hint);
 }
 
 void TMainFrm::StaticTextSwNbMouseDown(Qt::KeyboardModifiers modifiers) {
     Label13MouseDown(modifiers);
 }
 
-void TMainFrm::SetStartGlyph(int index) { StartBtn->setIcon(QIcon(ButtonGlyph(index))); }
-
-void TMainFrm::CableLstChange() {}
+void TMainFrm::SetStartGlyph(int index) {
+    StartBtn->setIcon(QIcon(ButtonGlyph(index)));
+}
 
 void TMainFrm::LoadSettings(const std::string& /*path*/) {}

@@ -126,11 +126,23 @@ public:
     // Test definitions and settings
     // =========================================================================================
     void CableLstChange();
+    // Loads the named test: "" is no test, the self-test entry the box's own definition, any
+    // other name the file TestsDir + name + ".txt". Every outcome shows on the window.
+    void LoadTestDefinition(const std::string& name, bool focus);
     void LoadSettings(const std::string& path);
 
     std::string TestsDir;
     std::array<int16_t, 193> Wiring{};
     std::array<TColor, 193> NodeColours{};
+    // Pin order of the two plugs for the relays test.
+    uint8_t APlugMirrored = 1;
+    uint8_t BPlugMirrored = 0;
+    // What the loaded test allows, and the channels of the meter of the relays test.
+    uint8_t TOsAvailable = 0;
+    uint8_t ContinuityAvailable = 0;
+    uint8_t IsolationAvailable = 0;
+    uint8_t RelaysAvailable = 0;
+    int32_t MeterChannels = 10;
 
     // =========================================================================================
     // Results and reports
@@ -145,6 +157,25 @@ public:
     std::string PadNumberRight(int32_t n) const;
     std::string PadNumberLeft(int32_t n) const;
     void BuildWireColours();
+
+    // Wiring diagrams (results/WiringDiagram.cpp). The pin operations draw a pin that is not
+    // used in the button face and a pin without partner in grey, whatever colour is passed;
+    // on return the image's pen colour is the colour used.
+    void DrawPinA(ImageControl* image, int pin, TColor colour);
+    void DrawPinB(ImageControl* image, int pin, TColor colour);
+    void DrawWire(ImageControl* image, int nodeA, int nodeB, TColor colour);
+    // Clears the label cell of a node's pin and writes its number in the font colour.
+    void RedrawLabelCell(ImageControl* image, int node);
+    bool HitTestNetColor(int x, int y);
+    void HighlightNet();
+    void ClearMeasureImage();
+    // Mouse moves over the window and its controls, in the sender's coordinates
+    // (results/MouseMoves.cpp).
+    void FormMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
+    // Feeds FormMouseMove with the moves over every control of this window; set up with the
+    // window and gone before its controls.
+    static std::shared_ptr<void> InstallMouseMoveHook(TMainFrm& frm);
+    std::shared_ptr<void> MouseMoveHook = InstallMouseMoveHook(*this);
 
     void ClearReport();
     int ReportLineCount() const { return static_cast<int>(reportLines_.size()); }
@@ -209,6 +240,41 @@ public:
     void StaticTextSelectATestToRunClick();
     void Label13MouseDown(Qt::KeyboardModifiers modifiers);
     void StaticTextSwNbMouseDown(Qt::KeyboardModifiers modifiers);
+    // The socket-size hints of Label13 and StaticTextSwNb, switched on by the press above.
+    void SetSocketHint(const std::string& text);
+    bool SocketHintsOn = false;
+
+    // Sets a field named as FieldText names it, from text; false for an unknown name. Raises
+    // std::invalid_argument for a read-only field or a value that does not fit it.
+    bool SetFieldText(const std::string& name, const std::string& value);
+
+    // Settings panel. The box handlers and TrackBarHTChange also run when code changes their
+    // control; the list handlers run only for the operator's choice.
+    void CheckBoxTOsClick();
+    void CheckBoxContClick();
+    void CheckBoxIsoClick();
+    void CheckBoxRelaysClick();
+    void CheckBoxAutomaticClick();
+    void AdvSettingsBtnClick();
+    void ThresholdLstChange();
+    void TimeLstChange();
+    void TrackBarHTChange();
+    void EditHTKeyPress(char key);
+    void EditHTExit();
+    void StaticTextIsolationCBMouseEnter();
+    void CheckBoxIsoMouseEnter();
+    void CheckBoxIsoMouseLeave();
+    // The voltage in force from TrackBarHT, shown in EditHT and the voltage label; the
+    // loader calls it after setting the track bar's selection end to the file's limit.
+    void UpdateIsoVoltageDisplay();
+    // Caption and colours of StaticTextIsolationCB for HtVoltage against the file's limit.
+    void SetVoltageLabelText();
+    // Enables every direct child control of the panel; the panel keeps its own state.
+    void EnablePanel(QWidget* panel, bool enabled);
+    // Wires the settings panel's controls to their handlers (part of ConnectHandlers).
+    void ConnectSettingsPanel();
+    // Event filters of the panel's controls; destroyed before the controls they watch.
+    std::vector<std::unique_ptr<QObject>> SettingsPanelHooks;
 
     // The start caption for the number of selected tests.
     static const char* StartCaption(int selectedTests);
@@ -326,6 +392,12 @@ private:
     void TimingBytes(std::vector<uint8_t>& payload) const;
     void ReadReplyFrame(uint8_t command, std::vector<uint8_t> payload, ChannelReply& reply);
     void FailedDisplay();
+    // Pieces of a test load: Image1 in the button face, the definition and its boxes cleared
+    // when a file cannot be used, the pattern of the loaded wiring, the list given back.
+    void ClearReferencePattern();
+    void ClearLoadedDefinition();
+    void DrawReferencePattern();
+    void EndLoad(bool focus);
     void ConnectCommonEnd();
     void BlinkVoltageLabel();
 

@@ -1,18 +1,65 @@
-// The main window's fields by name, as text: what the scenario harness and tests print.
+// The main window's fields by name, as text: what the scenario harness and tests print and set.
+
+#include "interface/MainFields.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QTabWidget>
 
+#include <cstdio>
 #include <functional>
+#include <limits>
 #include <map>
 #include <sstream>
+#include <stdexcept>
+#include <type_traits>
 
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
+#include "interface/widgets/ImageControl.h"
 #include "interface/widgets/TrackBar.h"
+
+std::string QuoteText(const std::string& text) {
+    std::string q = "\"";
+    for (const unsigned char c : text) {
+        switch (c) {
+        case '\n':
+            q += "\\n";
+            break;
+        case '\t':
+            q += "\\t";
+            break;
+        case '\r':
+            q += "\\r";
+            break;
+        case '\\':
+            q += "\\\\";
+            break;
+        case '"':
+            q += "\\\"";
+            break;
+        default:
+            if (c < 0x20 || c == 0x7F) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                q += hex;
+            } else {
+                q += static_cast<char>(c);
+            }
+        }
+    }
+    return q + "\"";
+}
+
+std::string ColourText(uint32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", colour);
+    return text;
+}
 
 namespace {
 
@@ -28,71 +75,141 @@ template <class A> std::string List(const A& values) {
     return text;
 }
 
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", value);
-    return text;
+// A number for a field of type T; raises std::invalid_argument for anything else.
+template <class T> T Parse(const std::string& text) {
+    const auto bad = [&] { return std::invalid_argument("not a value for the field: " + text); };
+    size_t used = 0;
+    try {
+        if constexpr (std::is_floating_point_v<T>) {
+            const double value = std::stod(text, &used);
+            if (used != text.size()) throw bad();
+            return static_cast<T>(value);
+        } else {
+            const long long value = std::stoll(text, &used, 0); // 0x.. allowed
+            if (used != text.size()) throw bad();
+            if constexpr (std::is_same_v<T, bool>) {
+                if (value != 0 && value != 1) throw bad();
+                return value == 1;
+            } else {
+                if constexpr (std::is_signed_v<T>) {
+                    if (value < std::numeric_limits<T>::min() ||
+                        value > std::numeric_limits<T>::max())
+                        throw bad();
+                    return static_cast<T>(value);
+                } else {
+                    // Unsigned fields take their bit pattern, so 0xFF0000nn colours fit.
+                    if (value < 0 ||
+                        static_cast<unsigned long long>(value) > std::numeric_limits<T>::max())
+                        throw bad();
+                    return static_cast<T>(value);
+                }
+            }
+        }
+    } catch (const std::logic_error&) {
+        throw bad();
+    }
+}
+
+struct Field {
+    std::function<std::string(const TMainFrm&)> get;
+    std::function<void(TMainFrm&, const std::string&)> set; // empty: read only
+};
+
+template <class T> Field Member(T TMainFrm::*member) {
+    return {[member](const TMainFrm& f) { return Num(f.*member); },
+            [member](TMainFrm& f, const std::string& v) { f.*member = Parse<T>(v); }};
+}
+
+template <class T> Field Colour(T TMainFrm::*member) {
+    return {[member](const TMainFrm& f) { return ColourText(f.*member); },
+            [member](TMainFrm& f, const std::string& v) { f.*member = Parse<T>(v); }};
+}
+
+template <class A> Field Table(A TMainFrm::*member) {
+    return {[member](const TMainFrm& f) { return List(f.*member); }, {}};
+}
+
+Field ReadOnly(std::function<std::string(const TMainFrm&)> get) {
+    return {std::move(get), {}};
+}
+
+const std::map<std::string, Field>& Fields() {
+    static const std::map<std::string, Field> fields = {
+        {"Connected", Member(&TMainFrm::Connected)},
+        {"DisconnectRequested", Member(&TMainFrm::DisconnectRequested)},
+        {"FirmwareVersion",
+         {[](const TMainFrm& f) { return QuoteText(f.FirmwareVersion.data()); },
+          [](TMainFrm& f, const std::string& v) {
+              if (v.size() > 5) throw std::invalid_argument("a version has 5 bytes at most");
+              f.FirmwareVersion.fill(0);
+              v.copy(f.FirmwareVersion.data(), v.size());
+          }}},
+        {"SocketLimit", Member(&TMainFrm::SocketLimit)},
+        {"HtSelectable", Member(&TMainFrm::HtSelectable)},
+        {"NodesA", Table(&TMainFrm::NodesA)},
+        {"NodesB", Table(&TMainFrm::NodesB)},
+        {"ChannelReadings", Table(&TMainFrm::ChannelReadings)},
+        {"MeterSwitchWords", Table(&TMainFrm::MeterSwitchWords)},
+        {"RefRaw", Member(&TMainFrm::RefRaw)},
+        {"Supply12Raw", Member(&TMainFrm::Supply12Raw)},
+        {"TakeOutRaw", Member(&TMainFrm::TakeOutRaw)},
+        {"TakeOutUnplugged", Member(&TMainFrm::TakeOutUnplugged)},
+        {"Supply5V", Member(&TMainFrm::Supply5V)},
+        {"TestsDir", ReadOnly([](const TMainFrm& f) { return QuoteText(f.TestsDir); })},
+        {"SwitchBoardsA", Member(&TMainFrm::SwitchBoardsA)},
+        {"SwitchBoardsB", Member(&TMainFrm::SwitchBoardsB)},
+        {"BoxNodeCount", Member(&TMainFrm::BoxNodeCount)},
+        {"StopRequested", Member(&TMainFrm::StopRequested)},
+        {"CancelRequested", Member(&TMainFrm::CancelRequested)},
+        {"SkipRequested", Member(&TMainFrm::SkipRequested)},
+        {"CheckAgainRequested", Member(&TMainFrm::CheckAgainRequested)},
+        {"RunTOs", Member(&TMainFrm::RunTOs)},
+        {"RunContinuity", Member(&TMainFrm::RunContinuity)},
+        {"RunIsolation", Member(&TMainFrm::RunIsolation)},
+        {"RunRelays", Member(&TMainFrm::RunRelays)},
+        {"TOsAvailable", Member(&TMainFrm::TOsAvailable)},
+        {"ContinuityAvailable", Member(&TMainFrm::ContinuityAvailable)},
+        {"IsolationAvailable", Member(&TMainFrm::IsolationAvailable)},
+        {"RelaysAvailable", Member(&TMainFrm::RelaysAvailable)},
+        {"APlugMirrored", Member(&TMainFrm::APlugMirrored)},
+        {"BPlugMirrored", Member(&TMainFrm::BPlugMirrored)},
+        {"MeterChannels", Member(&TMainFrm::MeterChannels)},
+        {"SelectedTestCount", Member(&TMainFrm::SelectedTestCount)},
+        {"PartIndex", Member(&TMainFrm::PartIndex)},
+        {"HtVoltage", Member(&TMainFrm::HtVoltage)},
+        {"IsolationThreshold", Member(&TMainFrm::IsolationThreshold)},
+        {"TimingSteps", Member(&TMainFrm::TimingSteps)},
+        {"TimingShift", Member(&TMainFrm::TimingShift)},
+        {"AutoTimingSteps", Member(&TMainFrm::AutoTimingSteps)},
+        {"AutoTimingShift", Member(&TMainFrm::AutoTimingShift)},
+        {"ContThreshold", Member(&TMainFrm::ContThreshold)},
+        {"RelaysABThreshold", Member(&TMainFrm::RelaysABThreshold)},
+        {"RelaysMNThreshold", Member(&TMainFrm::RelaysMNThreshold)},
+        {"RelaysRetryCount", Member(&TMainFrm::RelaysRetryCount)},
+        {"StraightAPlugSwitch", Member(&TMainFrm::StraightAPlugSwitch)},
+        {"Iso9001Switch", Member(&TMainFrm::Iso9001Switch)},
+        {"PartialRelaysSwitch", Member(&TMainFrm::PartialRelaysSwitch)},
+        {"ShowVoltageLabel", Member(&TMainFrm::ShowVoltageLabel)},
+        {"RunsSinceSelfTest", Member(&TMainFrm::RunsSinceSelfTest)},
+        {"HighlightedColor", Colour(&TMainFrm::HighlightedColor)},
+        {"HoverColor", Colour(&TMainFrm::HoverColor)},
+        {"HoverBin", Member(&TMainFrm::HoverBin)},
+        {"ChartLines", Table(&TMainFrm::ChartLines)},
+        {"BlinkTicks", Member(&TMainFrm::BlinkTicks)},
+        {"SupplyTicks", Member(&TMainFrm::SupplyTicks)},
+        {"Timer1Tag", Member(&TMainFrm::Timer1Tag)},
+        {"ReportLineCount", ReadOnly([](const TMainFrm& f) { return Num(f.ReportLineCount()); })},
+        {"PortNumber", ReadOnly([](const TMainFrm& f) {
+             return f.Port ? Num(f.Port->PortNumber) : std::string("(no port)");
+         })},
+    };
+    return fields;
 }
 
 } // namespace
 
 std::string TMainFrm::FieldText(const std::string& name) const {
-    using Getter = std::function<std::string(const TMainFrm&)>;
-    static const std::map<std::string, Getter> fields = {
-        {"Connected", [](auto& f) { return Num(f.Connected); }},
-        {"DisconnectRequested", [](auto& f) { return Num(f.DisconnectRequested); }},
-        {"FirmwareVersion", [](auto& f) { return "\"" + std::string(f.FirmwareVersion.data()) + "\""; }},
-        {"SocketLimit", [](auto& f) { return Num(f.SocketLimit); }},
-        {"HtSelectable", [](auto& f) { return Num(f.HtSelectable); }},
-        {"NodesA", [](auto& f) { return List(f.NodesA); }},
-        {"NodesB", [](auto& f) { return List(f.NodesB); }},
-        {"ChannelReadings", [](auto& f) { return List(f.ChannelReadings); }},
-        {"MeterSwitchWords", [](auto& f) { return List(f.MeterSwitchWords); }},
-        {"RefRaw", [](auto& f) { return Num(f.RefRaw); }},
-        {"Supply12Raw", [](auto& f) { return Num(f.Supply12Raw); }},
-        {"TakeOutRaw", [](auto& f) { return Num(f.TakeOutRaw); }},
-        {"TakeOutUnplugged", [](auto& f) { return Num(f.TakeOutUnplugged); }},
-        {"Supply5V", [](auto& f) { return Num(f.Supply5V); }},
-        {"TestsDir", [](auto& f) { return "\"" + f.TestsDir + "\""; }},
-        {"SwitchBoardsA", [](auto& f) { return Num(f.SwitchBoardsA); }},
-        {"SwitchBoardsB", [](auto& f) { return Num(f.SwitchBoardsB); }},
-        {"BoxNodeCount", [](auto& f) { return Num(f.BoxNodeCount); }},
-        {"StopRequested", [](auto& f) { return Num(f.StopRequested); }},
-        {"CancelRequested", [](auto& f) { return Num(f.CancelRequested); }},
-        {"SkipRequested", [](auto& f) { return Num(f.SkipRequested); }},
-        {"CheckAgainRequested", [](auto& f) { return Num(f.CheckAgainRequested); }},
-        {"RunTOs", [](auto& f) { return Num(f.RunTOs); }},
-        {"RunContinuity", [](auto& f) { return Num(f.RunContinuity); }},
-        {"RunIsolation", [](auto& f) { return Num(f.RunIsolation); }},
-        {"RunRelays", [](auto& f) { return Num(f.RunRelays); }},
-        {"SelectedTestCount", [](auto& f) { return Num(f.SelectedTestCount); }},
-        {"PartIndex", [](auto& f) { return Num(f.PartIndex); }},
-        {"HtVoltage", [](auto& f) { return Num(f.HtVoltage); }},
-        {"IsolationThreshold", [](auto& f) { return Num(f.IsolationThreshold); }},
-        {"TimingSteps", [](auto& f) { return Num(f.TimingSteps); }},
-        {"TimingShift", [](auto& f) { return Num(f.TimingShift); }},
-        {"AutoTimingSteps", [](auto& f) { return Num(f.AutoTimingSteps); }},
-        {"AutoTimingShift", [](auto& f) { return Num(f.AutoTimingShift); }},
-        {"ContThreshold", [](auto& f) { return Num(f.ContThreshold); }},
-        {"RelaysABThreshold", [](auto& f) { return Num(f.RelaysABThreshold); }},
-        {"RelaysMNThreshold", [](auto& f) { return Num(f.RelaysMNThreshold); }},
-        {"RelaysRetryCount", [](auto& f) { return Num(f.RelaysRetryCount); }},
-        {"StraightAPlugSwitch", [](auto& f) { return Num(f.StraightAPlugSwitch); }},
-        {"Iso9001Switch", [](auto& f) { return Num(f.Iso9001Switch); }},
-        {"PartialRelaysSwitch", [](auto& f) { return Num(f.PartialRelaysSwitch); }},
-        {"ShowVoltageLabel", [](auto& f) { return Num(f.ShowVoltageLabel); }},
-        {"RunsSinceSelfTest", [](auto& f) { return Num(f.RunsSinceSelfTest); }},
-        {"HighlightedColor", [](auto& f) { return Hex(f.HighlightedColor); }},
-        {"HoverColor", [](auto& f) { return Hex(f.HoverColor); }},
-        {"HoverBin", [](auto& f) { return Num(f.HoverBin); }},
-        {"ChartLines", [](auto& f) { return List(f.ChartLines); }},
-        {"BlinkTicks", [](auto& f) { return Num(f.BlinkTicks); }},
-        {"SupplyTicks", [](auto& f) { return Num(f.SupplyTicks); }},
-        {"Timer1Tag", [](auto& f) { return Num(f.Timer1Tag); }},
-        {"ReportLineCount", [](auto& f) { return Num(f.ReportLineCount()); }},
-        {"PortNumber", [](auto& f) { return f.Port ? Num(f.Port->PortNumber) : std::string("(no port)"); }},
-    };
-    if (auto it = fields.find(name); it != fields.end()) return it->second(*this);
+    if (auto it = Fields().find(name); it != Fields().end()) return it->second.get(*this);
     // Node tables by index: Wiring[5], NodeColours[97], WireColours[1].
     const auto open = name.find('[');
     if (open != std::string::npos && name.back() == ']') {
@@ -101,19 +218,28 @@ std::string TMainFrm::FieldText(const std::string& name) const {
         if (index >= 0 && index <= 192) {
             const auto i = static_cast<size_t>(index);
             if (table == "Wiring") return Num(Wiring[i]);
-            if (table == "NodeColours") return Hex(NodeColours[i]);
-            if (table == "WireColours") return Hex(WireColours[i]);
+            if (table == "NodeColours") return ColourText(NodeColours[i]);
+            if (table == "WireColours") return ColourText(WireColours[i]);
         }
     }
     return {};
+}
+
+bool TMainFrm::SetFieldText(const std::string& name, const std::string& value) {
+    const auto it = Fields().find(name);
+    if (it == Fields().end()) return false;
+    if (!it->second.set) throw std::invalid_argument(name + " is read only");
+    it->second.set(*this, value);
+    return true;
 }
 
 std::string TMainFrm::ControlText(const std::string& name) const {
     const auto* widget = findChild<QWidget*>(QString::fromStdString(name));
     if (!widget) return {};
     std::ostringstream out;
-    auto quoted = [](const QString& s) { return "\"" + s.toStdString() + "\""; };
-    if (auto* label = qobject_cast<const QLabel*>(widget)) out << "caption=" << quoted(label->text());
+    auto quoted = [](const QString& s) { return QuoteText(s.toStdString()); };
+    if (auto* label = qobject_cast<const QLabel*>(widget))
+        out << "caption=" << quoted(label->text());
     if (auto* button = qobject_cast<const QAbstractButton*>(widget)) {
         out << "caption=" << quoted(button->text());
         if (button->isCheckable()) out << " checked=" << button->isChecked();
@@ -122,13 +248,21 @@ std::string TMainFrm::ControlText(const std::string& name) const {
         out << "text=" << quoted(combo->currentText()) << " index=" << combo->currentIndex()
             << " count=" << combo->count();
     if (auto* edit = qobject_cast<const QLineEdit*>(widget)) out << "text=" << quoted(edit->text());
-    if (auto* group = qobject_cast<const QGroupBox*>(widget)) out << "caption=" << quoted(group->title());
+    if (auto* group = qobject_cast<const QGroupBox*>(widget))
+        out << "caption=" << quoted(group->title());
+    if (auto* progress = qobject_cast<const QProgressBar*>(widget))
+        out << "position=" << progress->value() << " max=" << progress->maximum();
+    if (auto* tabs = qobject_cast<const QTabWidget*>(widget))
+        out << "tab=" << tabs->currentIndex() << " count=" << tabs->count();
     if (auto* track = dynamic_cast<const TrackBar*>(widget))
         out << "position=" << track->Position() << " selection=" << track->SelStart() << ".."
             << track->SelEnd();
+    if (auto* image = dynamic_cast<const ImageControl*>(widget))
+        out << "picture=" << image->Picture().width() << "x" << image->Picture().height();
     if (auto* coloured = dynamic_cast<const ColorLabel*>(widget))
-        out << " background=" << Hex(coloured->Background()) << " text-colour="
-            << Hex(coloured->TextColour()) << (coloured->Bold() ? " bold" : "");
+        out << " background=" << ColourText(coloured->Background())
+            << " text-colour=" << ColourText(coloured->TextColour())
+            << (coloured->Bold() ? " bold" : "");
     out << " enabled=" << widget->isEnabled() << " visible=" << widget->isVisibleTo(this);
     if (!widget->toolTip().isEmpty()) out << " hint=" << quoted(widget->toolTip());
     std::string text = out.str();

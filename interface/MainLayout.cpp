@@ -16,6 +16,7 @@
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
 #include "interface/Pictures.h"
+#include "interface/SettingsPanel.h"
 #include "interface/widgets/ImageControl.h"
 #include "interface/widgets/TrackBar.h"
 
@@ -42,22 +43,6 @@ QFrame* Panel(QWidget* parent, const char* name, int x, int y, int w, int h) {
     panel->setFrameShape(QFrame::StyledPanel);
     return panel;
 }
-
-const char* const ThresholdItems[] = {
-    "  50 MΩ min. (least restrictive)", "100 MΩ min. (less restrictive)",
-    "200 MΩ min. (typical value)",      "500 MΩ min. (more restrictive)",
-    "    1 GΩ min. (most restrictive)",
-};
-
-const char* const TimeItems[] = {
-    "Automatic",
-    "  100 milliseconds (most restrictive)",
-    "  200 milliseconds (more restrictive)",
-    "  500 milliseconds (typical value)",
-    "1000 milliseconds (less restrictive)",
-    "2000 milliseconds (least restrictive)",
-    "4000 milliseconds (for long cables)",
-};
 
 } // namespace
 
@@ -112,11 +97,14 @@ void TMainFrm::CreateControls() {
     NodeRangeLst = Named(new QComboBox(GroupBox1), "NodeRangeLst", 8, 106, 189, 22);
     NodeRangeLst->hide();
     CheckBoxAutomatic =
-        Named(new QCheckBox("Automatic", GroupBox1), "CheckBoxAutomatic", 8, 134, 90, 18);
+        Named(new QCheckBox("Automatic", GroupBox1), "CheckBoxAutomatic", 8, 134, 82, 18);
     CheckBoxAutomatic->setChecked(true);
     AdvSettingsBtn =
-        Named(new QPushButton("Advanced settings", GroupBox1), "AdvSettingsBtn", 100, 131, 97, 24);
+        Named(new QPushButton("Advanced settings", GroupBox1), "AdvSettingsBtn", 92, 131, 105, 24);
     AdvSettingsBtn->setCheckable(true);
+    QFont compact = AdvSettingsBtn->font(); // the whole caption fits beside "Automatic"
+    compact.setPointSizeF(compact.pointSizeF() - 1);
+    AdvSettingsBtn->setFont(compact);
     AdvSettingsBtn->setEnabled(false);
     StartBtn = Named(new QPushButton(StartCaption(0), GroupBox1), "StartBtn", 8, 158, 189, 28);
     StartBtn->setEnabled(false);
@@ -181,13 +169,15 @@ void TMainFrm::CreateControls() {
     TimePanel = Panel(AdvSettingsGroupBox, "TimePanel", 8, 108, 398, 60);
     TimeLabel = Named(new QLabel("Isolation measure time :", TimePanel), "TimeLabel", 8, 6, 380, 16);
     TimeLst = Named(new QComboBox(TimePanel), "TimeLst", 8, 28, 380, 22);
-    for (const char* item : TimeItems) TimeLst->addItem(QString::fromUtf8(item));
+    for (const auto& choice : settings::TimeChoices)
+        TimeLst->addItem(QString::fromUtf8(choice.Item));
 
     ThresholdPanel = Panel(AdvSettingsGroupBox, "ThresholdPanel", 8, 176, 398, 60);
     ThresholdLabel = Named(new QLabel("Isolation threshold :", ThresholdPanel), "ThresholdLabel",
                            8, 6, 380, 16);
     ThresholdLst = Named(new QComboBox(ThresholdPanel), "ThresholdLst", 8, 28, 380, 22);
-    for (const char* item : ThresholdItems) ThresholdLst->addItem(QString::fromUtf8(item));
+    for (const auto& choice : settings::ThresholdChoices)
+        ThresholdLst->addItem(QString::fromUtf8(choice.Item));
 
     HTVoltagePanel = Panel(AdvSettingsGroupBox, "HTVoltagePanel", 8, 244, 398, 80);
     HTVoltageLabel = Named(new QLabel("Isolation test voltage (V) :", HTVoltagePanel),
@@ -200,8 +190,7 @@ void TMainFrm::CreateControls() {
     TrackBarHT->SetSelEnd(80);
     TrackBarHT->SetPosition(80);
     for (QFrame* panel : {TestModePanel, TimePanel, ThresholdPanel, HTVoltagePanel})
-        for (QWidget* child : panel->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-            child->setEnabled(false);
+        EnablePanel(panel, false);
 
     // --- the wiring diagrams ----------------------------------------------------------------
     auto diagram = [&](QFrame*& bevel, ImageControl*& image, QLabel*& caption, const char* bevelName,
@@ -284,4 +273,5 @@ void TMainFrm::ConnectHandlers() {
     StaticTextSwNb->OnMouseDown = [this](Qt::KeyboardModifiers m) {
         RunHandler([this, m] { StaticTextSwNbMouseDown(m); });
     };
+    ConnectSettingsPanel();
 }

@@ -80,6 +80,7 @@ int main(int argc, char** argv) {
                                     timers, tones,   process, *devices};
         TMainFrm window(services);
         window.show();
+        window.activateWindow(); // also where no window manager hands out the focus
         QApplication::exec();
     } catch (const std::exception& e) {
         app.ShowException(e.what());

@@ -1,5 +1,6 @@
 // The box commands as operations of the main window: they read and write its fields.
 
+#include <type_traits>
 #include <vector>
 
 #include "engine/Conversions.h"
@@ -58,15 +59,15 @@ void TMainFrm::BoxMeasure(const NodeList& listA, const NodeList& listB, ChannelR
 void TMainFrm::BoxSelectRelayNodes(const NodeList& listA, const NodeList& listB) {
     if (!BoxConnectedCheck()) return;
     boxlink::RunFrame(*Port, services_.events,
-                   {'Y', boxlink::ListsWithCrc(listA, listB), {{'k', 1000}, {'R', 2000}}, false},
-                   nullptr);
+                      {'Y', boxlink::ListsWithCrc(listA, listB), {{'k', 1000}, {'R', 2000}}, false},
+                      nullptr);
 }
 
 void TMainFrm::BoxSelectNodes(const NodeList& listA, const NodeList& listB) {
     if (!BoxConnectedCheck()) return;
     boxlink::RunFrame(*Port, services_.events,
-                   {'O', boxlink::ListsWithCrc(listA, listB), {{'k', 1000}, {'R', 2000}}, false},
-                   nullptr);
+                      {'O', boxlink::ListsWithCrc(listA, listB), {{'k', 1000}, {'R', 2000}}, false},
+                      nullptr);
 }
 
 void TMainFrm::BoxReadIsolationChannels(ChannelReply& reply) {
@@ -92,7 +93,7 @@ void TMainFrm::BoxSetMeterSwitch(const std::array<uint16_t, 13>& words) {
     auto payload = WordsLowByteFirst(words);
     payload.push_back(Crc7(payload.data(), payload.size()));
     boxlink::RunFrame(*Port, services_.events, {'S', payload, {{'k', 1000}, {'R', 5000}}, false},
-                   nullptr);
+                      nullptr);
 }
 
 namespace {
@@ -121,12 +122,13 @@ void TMainFrm::BoxResetRelays() {
 
 void TMainFrm::BoxReadSupplies() {
     // No connected check, echo, CRC or repeat: a block that does not come in time keeps the
-    // field's old bytes beyond what came, and the next block is read all the same.
-    Port->WriteByte('2');
+    // field's old bytes beyond what came, and the next block is read all the same. Before the
+    // first connect there is no port object yet: then it is a port that is not open.
+    if (Port) Port->WriteByte('2');
     auto readWord = [this](auto& field, int timeoutMs) {
         uint8_t bytes[2] = {static_cast<uint8_t>(static_cast<uint16_t>(field) & 0xFF),
                             static_cast<uint8_t>(static_cast<uint16_t>(field) >> 8)};
-        Port->ReadBlock(bytes, 2, timeoutMs);
+        if (Port) Port->ReadBlock(bytes, 2, timeoutMs);
         field = static_cast<std::remove_reference_t<decltype(field)>>(bytes[0] | (bytes[1] << 8));
     };
     readWord(RefRaw, 500);

@@ -97,7 +97,8 @@ void TMainFrm::PowerBtnClick() {
     std::string serial;
     Port->GetSerialNumber(serial);
     if (serial != BoxIdentification) {
-        ShowMessage("Connected to an unknown device\n(Wrong device ID)", platform::MsgIcon::Warning);
+        ShowMessage("Connected to an unknown device\n(Wrong device ID)",
+                    platform::MsgIcon::Warning);
         DisconnectRequested = true;
         FailedDisplay();
         ConnectCommonEnd();
@@ -125,8 +126,7 @@ void TMainFrm::PowerBtnClick() {
     services_.clock.Sleep(10);
 
     BoxReadVersion();
-    const QString socketHint = "Socket Limit : " + QString::number(SocketLimit);
-    label13Hint_ = socketHint.toStdString();
+    SetSocketHint("Socket Limit : " + std::to_string(SocketLimit));
     StaticTextVersion->setText(QString::fromLatin1(FirmwareVersion.data()));
 
     services_.clock.Sleep(10);

@@ -4,7 +4,9 @@
 
 namespace boxlink {
 
-uint8_t EchoOf(uint8_t command) { return static_cast<uint8_t>(command | 0x20); }
+uint8_t EchoOf(uint8_t command) {
+    return static_cast<uint8_t>(command | 0x20);
+}
 
 bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame,
                   uint8_t* reply) {

@@ -18,10 +18,10 @@ struct ExpectedByte {
 };
 
 struct Frame {
-    uint8_t command = 0;              // the echo is its lower-case letter
-    std::vector<uint8_t> payload;     // sent after the echo, CRC included where there is one
-    std::vector<ExpectedByte> acks;   // acknowledgements after the payload
-    bool hasReply = false;            // then a 30-byte reply, its CRC and a final 'k'
+    uint8_t command = 0;            // the echo is its lower-case letter
+    std::vector<uint8_t> payload;   // sent after the echo, CRC included where there is one
+    std::vector<ExpectedByte> acks; // acknowledgements after the payload
+    bool hasReply = false;          // then a 30-byte reply, its CRC and a final 'k'
 };
 
 inline constexpr int EchoTimeoutMs = 1000;
@@ -33,8 +33,7 @@ uint8_t EchoOf(uint8_t command);
 
 // One attempt; true when every expected byte came. reply (30 bytes) is filled when hasReply,
 // a byte that did not come being stored as 0xFF.
-bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame,
-                  uint8_t* reply);
+bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply);
 
 // Repeats AttemptFrame until it succeeds; raises BoxCommandFailed after
 // BoxCommandMaxAttempts failed attempts.

@@ -21,13 +21,15 @@ inline const char* const WaitError = "Wait error";
 
 // Where the port classes differ in their waiting operations.
 struct WaitingRules {
-    bool waitForHasLimit = true;   // give up after waitForLimitMs with false
+    bool waitForHasLimit = true; // give up after waitForLimitMs with false
     uint32_t waitForLimitMs = 300000;
     bool waitForRaisesWhenClosed = true; // else the default cursor and false
     int identifyFallbackBaud = 115200;   // tried once in the sixth cycle
 };
 
-template <class Port> bool IsOpen(Port& port) { return port.GetPortNumber() > 0; }
+template <class Port> bool IsOpen(Port& port) {
+    return port.GetPortNumber() > 0;
+}
 
 [[noreturn]] inline void RaisePortError(platform::Services& services, const char* text) {
     services.cursor.SetCursor(platform::CursorShape::Default);
@@ -89,8 +91,8 @@ bool WaitingWaitFor(Port& port, platform::Services& services, const WaitingRules
     }
 }
 
-template <class Port> void WaitingPutCom(Port& port, platform::Services& services, uint8_t b,
-                                         uint32_t byteDelayMs) {
+template <class Port>
+void WaitingPutCom(Port& port, platform::Services& services, uint8_t b, uint32_t byteDelayMs) {
     for (;;) {
         services.events.ProcessMessages();
         if (!IsOpen(port)) RaisePortError(services, PutComError);
@@ -175,8 +177,8 @@ bool WaitingIdentify(Port& port, platform::Services& services, const WaitingRule
         if (!WaitingGetString(port, services, second, 40, 15000)) return false;
         return WaitingGetString(port, services, first, 40, 15000);
     } catch (const std::exception&) {
-        services.messageBoxes.Show({"Unknown Baudrate", "", platform::MsgIcon::None,
-                                    platform::MsgButtons::Ok, 0});
+        services.messageBoxes.Show(
+            {"Unknown Baudrate", "", platform::MsgIcon::None, platform::MsgButtons::Ok, 0});
         return false;
     }
 }

@@ -11,7 +11,8 @@ constexpr int PollSleepAboveMs = 50;
 constexpr int OpenAttempts = 501;
 constexpr uint32_t DriverTimeoutMs = 500;
 
-const char* const DeviceWaitText = "Connect Calbrix box to this computer (by USB)\nand click <OK> button";
+const char* const DeviceWaitText =
+    "Connect Calbrix box to this computer (by USB)\nand click <OK> button";
 const char* const DeviceWaitCaption = "Communication";
 
 std::string FormatVersion(uint32_t version) {
@@ -30,7 +31,9 @@ int CountDevices(platform::FtdiDriver& driver) {
 
 TPortUSB::TPortUSB(platform::Services& services) : services_(services) {}
 
-int TPortUSB::GetCom() { return boxlink::WaitingGetCom(*this, services_); }
+int TPortUSB::GetCom() {
+    return boxlink::WaitingGetCom(*this, services_);
+}
 
 void TPortUSB::Close() {
     if (!IsOpen()) return;
@@ -47,7 +50,9 @@ bool TPortUSB::GetString(std::string& text, int maxLen, int timeoutMs) {
     return boxlink::WaitingGetString(*this, services_, text, maxLen, timeoutMs);
 }
 
-bool TPortUSB::WaitPrompt() { return WaitFor(":>"); }
+bool TPortUSB::WaitPrompt() {
+    return WaitFor(":>");
+}
 
 int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumber*/,
                    bool /*waitDsr*/, const std::string& /*initString*/, int byteDelayMs) {
@@ -61,9 +66,9 @@ int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumbe
     PortNumber = -1;
 
     while (CountDevices(driver) == 0) {
-        const auto answer = services_.messageBoxes.Show(
-            {DeviceWaitText, DeviceWaitCaption, platform::MsgIcon::Information,
-             platform::MsgButtons::OkCancel, 0});
+        const auto answer = services_.messageBoxes.Show({DeviceWaitText, DeviceWaitCaption,
+                                                         platform::MsgIcon::Information,
+                                                         platform::MsgButtons::OkCancel, 0});
         if (answer != platform::MsgResult::Ok) return 0;
     }
 
@@ -108,7 +113,9 @@ bool TPortUSB::WaitFor(const std::string& pattern) {
     return boxlink::WaitingWaitFor(*this, services_, rules_, pattern);
 }
 
-void TPortUSB::PutCom(uint8_t b) { boxlink::WaitingPutCom(*this, services_, b, ByteDelayMs); }
+void TPortUSB::PutCom(uint8_t b) {
+    boxlink::WaitingPutCom(*this, services_, b, ByteDelayMs);
+}
 
 int TPortUSB::GetBlock(uint8_t* buffer, int count, int timeoutMs) {
     return boxlink::WaitingGetBlock(*this, services_, buffer, count, timeoutMs);
@@ -183,7 +190,9 @@ int TPortUSB::ReadByteNow() {
     return b;
 }
 
-void TPortUSB::SetPortNumber(int value) { PortNumber = value; }
+void TPortUSB::SetPortNumber(int value) {
+    PortNumber = value;
+}
 
 void TPortUSB::SetPort(int /*number*/) {}
 
@@ -275,17 +284,39 @@ int TPortUSB::TxCount() {
     return static_cast<int>(tx);
 }
 
-int TPortUSB::GetPortNumber() { return PortNumber; }
-int TPortUSB::GetPort() { return 0; }
-int TPortUSB::GetBaudRate() { return 0; }
-int TPortUSB::GetDataBits() { return DataBits == 7 ? 7 : 8; }
-int TPortUSB::GetStopBits() { return StopBits == 2 ? 2 : 1; }
-bool TPortUSB::GetXonXoff() { return XonXoff != 0; }
-int TPortUSB::GetParity() { return Parity >= 1 && Parity <= 4 ? Parity : 0; }
-bool TPortUSB::GetDtrDsr() { return DtrDsr != 0; }
-bool TPortUSB::GetRtsCts() { return RtsCts != 0; }
-bool TPortUSB::GetDtr() { return DtrState != 0; }
-bool TPortUSB::GetRts() { return RtsState != 0; }
+int TPortUSB::GetPortNumber() {
+    return PortNumber;
+}
+int TPortUSB::GetPort() {
+    return 0;
+}
+int TPortUSB::GetBaudRate() {
+    return 0;
+}
+int TPortUSB::GetDataBits() {
+    return DataBits == 7 ? 7 : 8;
+}
+int TPortUSB::GetStopBits() {
+    return StopBits == 2 ? 2 : 1;
+}
+bool TPortUSB::GetXonXoff() {
+    return XonXoff != 0;
+}
+int TPortUSB::GetParity() {
+    return Parity >= 1 && Parity <= 4 ? Parity : 0;
+}
+bool TPortUSB::GetDtrDsr() {
+    return DtrDsr != 0;
+}
+bool TPortUSB::GetRtsCts() {
+    return RtsCts != 0;
+}
+bool TPortUSB::GetDtr() {
+    return DtrState != 0;
+}
+bool TPortUSB::GetRts() {
+    return RtsState != 0;
+}
 
 bool TPortUSB::GetDsr() {
     uint32_t status = 0;
@@ -293,9 +324,13 @@ bool TPortUSB::GetDsr() {
     return (status & platform::FtModemDsr) != 0;
 }
 
-int TPortUSB::GetMaxBaudRate() { return 273000; }
+int TPortUSB::GetMaxBaudRate() {
+    return 273000;
+}
 
-void TPortUSB::GetPortType(std::string& text) { text = "USB"; }
+void TPortUSB::GetPortType(std::string& text) {
+    text = "USB";
+}
 
 void TPortUSB::GetVersions(std::string& text) {
     if (!IsOpen()) {

@@ -15,13 +15,21 @@ uint64_t SteadyMicros() {
 
 RealClock::RealClock() : startMicros_(SteadyMicros()) {}
 
-uint32_t RealClock::TickCount() { return static_cast<uint32_t>(NowMicros() / 1000); }
+uint32_t RealClock::TickCount() {
+    return static_cast<uint32_t>(NowMicros() / 1000);
+}
 
-uint32_t RealClock::MultimediaTime() { return static_cast<uint32_t>(NowMicros() / 1000); }
+uint32_t RealClock::MultimediaTime() {
+    return static_cast<uint32_t>(NowMicros() / 1000);
+}
 
-void RealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void RealClock::Sleep(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-uint64_t RealClock::NowMicros() { return SteadyMicros() - startMicros_; }
+uint64_t RealClock::NowMicros() {
+    return SteadyMicros() - startMicros_;
+}
 
 void RealModelClock::AdvanceTo(uint64_t micros) {
     const uint64_t now = NowMicros();

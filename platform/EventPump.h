@@ -22,7 +22,9 @@ public:
     void ProcessMessages() override;
 
     uint64_t Calls() const { return calls_; }
-    void At(uint64_t call, std::function<void()> action) { atCall_[call].push_back(std::move(action)); }
+    void At(uint64_t call, std::function<void()> action) {
+        atCall_[call].push_back(std::move(action));
+    }
     void EveryCall(std::function<void()> action) { everyCall_.push_back(std::move(action)); }
 
 private:

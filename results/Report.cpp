@@ -7,6 +7,8 @@
 #include <QTextCursor>
 #include <QTextEdit>
 
+#include <algorithm>
+
 #include "interface/Main.h"
 #include "results/ValueTexts.h"
 
@@ -32,9 +34,17 @@ void TMainFrm::AddReportLine(const std::string& text, TColor colour, uint32_t st
         cursor.setBlockCharFormat(format);
     cursor.insertText(QString::fromStdString(text), format);
     cursor.movePosition(QTextCursor::End);
-    ReportMemo->setTextCursor(cursor);
-    if (ReportMemo->isVisible())
-        ReportMemo->verticalScrollBar()->setValue(ReportMemo->verticalScrollBar()->maximum());
+    // Visible as the window sees it: a report hidden behind the settings panel keeps its
+    // scroll position even though its caret moves to the end.
+    QScrollBar* scroll = ReportMemo->verticalScrollBar();
+    if (ReportMemo->isVisibleTo(this)) {
+        ReportMemo->setTextCursor(cursor);
+        scroll->setValue(scroll->maximum());
+    } else {
+        const int kept = scroll->value();
+        ReportMemo->setTextCursor(cursor);
+        scroll->setValue(kept);
+    }
 
     if (OnReportLine) OnReportLine(reportLines_.back());
     services_.events.ProcessMessages();
@@ -65,16 +75,19 @@ void TMainFrm::FinishPart(int16_t errors) {
 
 void TMainFrm::ShowProgress(int32_t done, int32_t total) {
     SetStatusPanel(0, std::to_string(done) + " / " + std::to_string(total));
-    ProgressBar1->setValue(done);
+    // The bar stops at its ends, where Qt's would ignore a value outside its range.
+    ProgressBar1->setValue(std::clamp(done, ProgressBar1->minimum(), ProgressBar1->maximum()));
 }
 
 void TMainFrm::ShowRemainingTime(uint32_t startTick, int32_t done, int32_t total) {
     const uint32_t elapsed = services_.clock.TickCount() - startTick;
-    SetStatusPanel(1, results::RemainingTimeText(elapsed, done, total,
-                                                 FormatSettings.TimeSeparator));
+    SetStatusPanel(1,
+                   results::RemainingTimeText(elapsed, done, total, FormatSettings.TimeSeparator));
 }
 
-std::string TMainFrm::FormatIsolation(int64_t ohms) const { return results::FormatIsolation(ohms); }
+std::string TMainFrm::FormatIsolation(int64_t ohms) const {
+    return results::FormatIsolation(ohms);
+}
 
 std::string TMainFrm::FormatContinuity(int32_t ohms) const {
     return results::FormatContinuity(ohms);
@@ -84,9 +97,13 @@ std::string TMainFrm::FormatContinuityPrecise(int32_t ohms) const {
     return results::FormatContinuityPrecise(ohms, FormatSettings.DecimalSeparator);
 }
 
-std::string TMainFrm::PadNumberRight(int32_t n) const { return results::PadNumberRight(n); }
+std::string TMainFrm::PadNumberRight(int32_t n) const {
+    return results::PadNumberRight(n);
+}
 
-std::string TMainFrm::PadNumberLeft(int32_t n) const { return results::PadNumberLeft(n); }
+std::string TMainFrm::PadNumberLeft(int32_t n) const {
+    return results::PadNumberLeft(n);
+}
 
 void TMainFrm::SetStatusPanel(int panel, const std::string& text) {
     StatusPanels.at(static_cast<size_t>(panel))->setText(QString::fromStdString(text));

@@ -42,6 +42,18 @@ long Integer(const std::string& line, const std::string& word) {
     }
 }
 
+// A whole number within [least, most]; the message names the line and the allowed range.
+long Ranged(const std::string& line, const std::string& word, long least, long most) {
+    const long value = Integer(line, word);
+    if (value < least || value > most)
+        Fail(line, word + " is not within " + std::to_string(least) + ".." + std::to_string(most));
+    return value;
+}
+
+uint8_t Byte(const std::string& line, const std::string& word) {
+    return static_cast<uint8_t>(Ranged(line, word, 0, 255));
+}
+
 bool YesNo(const std::string& line, const std::string& word) {
     if (word == "yes" || word == "on" || word == "1") return true;
     if (word == "no" || word == "off" || word == "0") return false;
@@ -93,10 +105,10 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
         b.firmware = value(1);
         if (b.firmware.size() > 5) Fail(line, "a firmware text has at most 5 characters");
     } else if (key == "config") {
-        b.configBlock[0] = static_cast<uint8_t>(Integer(line, value(1)));
+        b.configBlock[0] = Byte(line, value(1));
     } else if (key == "boards") {
-        b.switchBoardsA = static_cast<uint8_t>(Integer(line, value(1)));
-        b.switchBoardsB = static_cast<uint8_t>(Integer(line, value(2)));
+        b.switchBoardsA = Byte(line, value(1));
+        b.switchBoardsB = Byte(line, value(2));
     } else if (key == "serial") {
         b.eepromSerial = w.size() > 1 ? w[1] : "";
     } else if (key == "supply5") {
@@ -114,9 +126,9 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
         else
             Fail(line, "driver is good, strip-high-bit or loopback");
     } else if (key == "other-devices") {
-        s.otherDevices = static_cast<uint32_t>(Integer(line, value(1)));
+        s.otherDevices = static_cast<uint32_t>(Ranged(line, value(1), 0, 1000));
     } else if (key == "open-failures") {
-        s.openFailures = static_cast<int>(Integer(line, value(1)));
+        s.openFailures = static_cast<int>(Ranged(line, value(1), -1, 1000000));
     } else if (key == "attached") {
         s.attached = YesNo(line, value(1));
     } else if (key == "silent") {
@@ -153,11 +165,11 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
     } else if (key == "standby") {
         const std::string& kind = value(1);
         if (kind == "takeout") {
-            b.takeOutStandby = static_cast<int>(Integer(line, value(2)));
+            b.takeOutStandby = static_cast<int>(Ranged(line, value(2), -65535, 65535));
         } else {
             const long channel = Integer(line, value(2));
             if (channel < 1 || channel > 12) Fail(line, "standby channels are 1..12");
-            const int offset = static_cast<int>(Integer(line, value(3)));
+            const int offset = static_cast<int>(Ranged(line, value(3), -65535, 65535));
             if (kind == "iso")
                 b.isolationStandby[static_cast<size_t>(channel - 1)] = offset;
             else if (kind == "cont")
@@ -181,8 +193,7 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
             b.meter.relayOhms = Number(line, value(2));
         } else if (what == "path") {
             b.meter.pathOhms[{static_cast<int>(Integer(line, value(2))),
-                              static_cast<int>(Integer(line, value(3)))}] =
-                Number(line, value(4));
+                              static_cast<int>(Integer(line, value(3)))}] = Number(line, value(4));
         } else {
             Fail(line, "meter is present, absent, silent, electrode, relay or path");
         }

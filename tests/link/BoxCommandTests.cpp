@@ -9,9 +9,9 @@
 #include "interface/Main.h"
 #include "link/Crc7.h"
 #include "link/FramedExchange.h"
-#include <cmath>
 #include "simulator/SimulatedFtdi.h"
 #include "tests/support/TestServices.h"
+#include <cmath>
 
 using namespace testing_support;
 
@@ -84,8 +84,7 @@ TEST_F(BoxCommandTest, MeasureSendsVoltageTimingListsAndCrcs) {
 
     const auto lists = Concat({{a.begin(), a.end()}, {b.begin(), b.end()}});
     const auto sent = Sent();
-    const auto expected =
-        Concat({{'T', 38, 4, 2}, WithCrc(lists), {ReplyCrc(box.Wire())}});
+    const auto expected = Concat({{'T', 38, 4, 2}, WithCrc(lists), {ReplyCrc(box.Wire())}});
     EXPECT_EQ(sent, expected);
     EXPECT_EQ(sent.size() - 1, 31u); // 30 bytes after the command with the voltage code
     EXPECT_EQ(reply[ReplyWordReference], 30720);
@@ -98,7 +97,7 @@ TEST_F(BoxCommandTest, MeasureWithoutSelectableVoltageSendsNoVoltageCode) {
     box.GetBench().firmware = "1.02";
     frm.HtSelectable = 0;
     frm.TimingSteps = 3;
-    frm.TimingShift = -1; // only TimingSteps decides the automatic pair
+    frm.TimingShift = -1;                // only TimingSteps decides the automatic pair
     box.GetTiming().measureTime = false; // a shift of 255 would keep the box busy for hours
     ChannelReply reply{};
     frm.BoxMeasure(NodeList{}, NodeList{}, reply);
@@ -151,12 +150,21 @@ TEST_F(BoxCommandTest, EveryCommandOnTheWire) {
 
 TEST_F(BoxCommandTest, LateEchoIsReadAsTheNextAttemptsEcho) {
     box.AddFault({sim::Direction::BoxToPc, 0, sim::FaultKind::Delay, 1200, 0});
+    box.ClearCalls();
     const uint64_t start = NowMs();
     frm.BoxSelectNodes(List({4}), NodeList{});
     // The first 'O' timed out after 1000 ms and was sent again at once; the late 'o' was
     // taken as the second attempt's echo and the exchange came back into step.
     EXPECT_GE(CountSent('O'), 2u);
     EXPECT_LE(CountSent('O'), 3u);
+    std::vector<uint64_t> commandTimes;
+    for (const auto& w : box.Wire())
+        if (w.direction == sim::Direction::PcToBox && w.value == 'O')
+            commandTimes.push_back(w.atMicros);
+    ASSERT_GE(commandTimes.size(), 2u);
+    EXPECT_GE(commandTimes[1] - commandTimes[0], 1'000'000u);
+    EXPECT_LT(commandTimes[1] - commandTimes[0], 1'020'000u); // no pause before the repeat
+    for (const auto& call : box.Calls()) EXPECT_NE(call.name, "Purge"); // and no purge
     EXPECT_GE(NowMs() - start, 1000u);
     EXPECT_LT(NowMs() - start, 1500u);
     const auto& frames = box.Frames();
@@ -183,7 +191,10 @@ TEST_F(BoxCommandTest, LostAcknowledgementOrReplyRepeatsTheExchange) {
         {"missing 'R' after 'k'", 2, [&] { frm.BoxSelectNodes(List({1}), NodeList{}); }, 'O'},
         {"missing 'k'", 1, [&] { frm.BoxSelectRelayNodes(List({1}), NodeList{}); }, 'Y'},
         {"reply byte 17", 3 + 17,
-         [&] { frm.BoxMeasure(List({1}), List({0, 2}), frm.ChannelReadings); }, 'T'},
+         [&] {
+             frm.BoxMeasure(List({1}), List({0, 2}), frm.ChannelReadings);
+         },
+         'T'},
         {"final 'k'", 31, [&] { frm.BoxReadContinuityChannels(frm.ChannelReadings); }, 'M'},
     };
     for (const auto& c : cases) {
@@ -205,8 +216,13 @@ TEST_F(BoxCommandTest, ReplyByteThatNeverComesIsStoredAs0xFF) {
     payload.insert(payload.end(), lists.begin(), lists.end());
     boxlink::Frame frame{'T', payload, {{'k', 1000}, {'R', 2000}}, true};
     uint8_t reply[30];
+    box.ClearWire();
     EXPECT_FALSE(boxlink::AttemptFrame(*frm.Port, p.events, frame, reply));
     EXPECT_EQ(reply[29], 0xFF);
+    // The reading went on to the end and the program answered with the CRC of what it stored.
+    const auto sent = Sent();
+    ASSERT_EQ(sent.size(), 1u + payload.size() + 1u);
+    EXPECT_EQ(sent.back(), Crc7(reply, 30));
 }
 
 TEST_F(BoxCommandTest, CorruptedPayloadIsRefusedByTheBoxAndSentAgain) {
@@ -267,11 +283,25 @@ TEST_F(BoxCommandTest, SuppliesKeepOldBytesOfABlockThatDoesNotComplete) {
     EXPECT_EQ(uint16_t(frm.TakeOutUnplugged), 0x1201);
     EXPECT_FLOAT_EQ(frm.Supply5V, 5.0f);
 
-    // A silent box leaves every field as it was.
+    // A silent box leaves every field as it was, after the four block time-outs.
     box.SetSilent(true);
+    frm.Supply12Raw = 777;
+    const uint64_t start = NowMs();
+    frm.BoxReadSupplies();
+    EXPECT_EQ(frm.Supply12Raw, 777);
+    EXPECT_EQ(frm.RefRaw, 30720);
+    EXPECT_GE(NowMs() - start, 500u + 3 * 100);
+    EXPECT_LT(NowMs() - start, 500u + 3 * 100 + 4 * 15);
+}
+
+TEST_F(BoxCommandTest, SuppliesBeforeThePortExistsSendNothingAndKeepTheFields) {
+    frm.Port.reset();
     frm.Supply12Raw = 777;
     frm.BoxReadSupplies();
     EXPECT_EQ(frm.Supply12Raw, 777);
+    EXPECT_EQ(frm.RefRaw, 1); // 0 never divides
+    EXPECT_FLOAT_EQ(frm.Supply5V, 153600.0f);
+    EXPECT_TRUE(Sent().empty());
 }
 
 TEST_F(BoxCommandTest, SuppliesWithAZeroReferenceUseOne) {
@@ -287,8 +317,12 @@ TEST_F(BoxCommandTest, ContinuityReadingUpdatesTheFiveVoltSupplyAndWarnsOutOfRan
         uint16_t reference;
         bool box;
     } cases[] = {
-        {5.0, 30720, false},     {153600.0 / 32000, 32000, false}, {153600.0 / 32001, 32001, true},
-        {153600.0 / 29539, 29539, false}, {153600.0 / 29538, 29538, true}, {1e9, 0, true},
+        {5.0, 30720, false},
+        {153600.0 / 32000, 32000, false},
+        {153600.0 / 32001, 32001, true},
+        {153600.0 / 29539, 29539, false},
+        {153600.0 / 29538, 29538, true},
+        {1e9, 0, true},
     };
     for (const auto& c : cases) {
         box.GetBench().volts5 = c.volts;
@@ -373,5 +407,137 @@ TEST_F(BoxCommandTest, TimingOfOneMeasureExchangeOnTheDefaultBench) {
     EXPECT_GT(ms, 120);
     EXPECT_LT(ms, 300);
 }
+
+TEST_F(BoxCommandTest, TimingBytesFollowTimingStepsAlone) {
+    box.GetTiming().measureTime = false; // the shift of a -1 would keep the box busy for hours
+    frm.AutoTimingSteps = 4;
+    frm.AutoTimingShift = 2;
+    const struct {
+        int32_t steps, shift;
+        uint8_t first, second;
+    } cases[] = {
+        {-1, -1, 4, 2}, {-1, 5, 4, 2}, {3, -1, 3, 0xFF}, {2, 1, 2, 1}, {0x1FF, 0x102, 0xFF, 2}};
+    for (const auto& c : cases) {
+        frm.TimingSteps = c.steps;
+        frm.TimingShift = c.shift;
+        box.ClearWire();
+        frm.BoxReadIsolationChannels(frm.ChannelReadings);
+        const auto sent = Sent();
+        ASSERT_EQ(sent.size(), 4u) << c.steps << " " << c.shift; // 'U', two bytes, reply CRC
+        EXPECT_EQ(sent[1], c.first) << c.steps << " " << c.shift;
+        EXPECT_EQ(sent[2], c.second) << c.steps << " " << c.shift;
+    }
+}
+
+// Window messages are processed once after each accepted echo and nowhere else in a command;
+// '2' has no echo and processes none.
+TEST_F(BoxCommandTest, MessagesAreProcessedOnceAfterTheEcho) {
+    frm.Timer1->SetEnabled(false); // only the command's own processing is counted
+    box.GetBench().meter.present = true;
+    const NodeList a = List({1});
+    const struct {
+        const char* name;
+        std::function<void()> run;
+        uint64_t pumps;
+    } cases[] = {
+        {"T", [&] { frm.BoxMeasure(a, a, frm.ChannelReadings); }, 1},
+        {"Y", [&] { frm.BoxSelectRelayNodes(a, a); }, 1},
+        {"O", [&] { frm.BoxSelectNodes(a, a); }, 1},
+        {"U", [&] { frm.BoxReadIsolationChannels(frm.ChannelReadings); }, 1},
+        {"M", [&] { frm.BoxReadContinuityChannels(frm.ChannelReadings); }, 1},
+        {"C", [&] { frm.BoxEnterRemoteMode(); }, 1},
+        {"S", [&] { frm.BoxSetMeterSwitch({}); }, 1},
+        {"D", [&] { frm.BoxLeaveRemoteMode(); }, 1},
+        {"R", [&] { frm.BoxResetRelays(); }, 1},
+        {"2", [&] { frm.BoxReadSupplies(); }, 0},
+    };
+    for (const auto& c : cases) {
+        const uint64_t before = p.events.Calls();
+        c.run();
+        EXPECT_EQ(p.events.Calls() - before, c.pumps) << c.name;
+    }
+    // A stop clicked during the echo's message processing is seen by the caller right after.
+    p.events.At(p.events.Calls() + 1, [&] { frm.StopRequested = true; });
+    frm.BoxSelectNodes(a, a);
+    EXPECT_TRUE(frm.StopRequested);
+}
+
+// Each expected byte has its own time-out: a byte that comes just inside it keeps the
+// exchange to one attempt; just outside it, the exchange is repeated ('C' fails instead).
+struct TimeOutCase {
+    const char* name;
+    char command;
+    uint64_t boxByte; // index among the bytes the box sends for the command
+    double delayMs;   // added to that byte (and, the line keeping order, to those after it)
+    int timingSteps;  // 'T': the box measures 50 x steps + 50 ms before the first reply byte
+    bool inTime;
+};
+
+class ExpectedByteTimeOut : public BoxCommandTest,
+                            public ::testing::WithParamInterface<TimeOutCase> {};
+
+TEST_P(ExpectedByteTimeOut, DecidesWhetherTheExchangeIsRepeated) {
+    const TimeOutCase& c = GetParam();
+    sim::Meter& meter = box.GetBench().meter;
+    meter.present = true;
+    meter.remote = true; // 'S' is carried out only in remote mode
+    frm.TimingSteps = c.timingSteps;
+    frm.TimingShift = 0;
+    if (c.delayMs > 0)
+        box.AddFault({sim::Direction::BoxToPc, c.boxByte, sim::FaultKind::Delay, c.delayMs, 0});
+
+    const NodeList a = List({1});
+    bool oneAttempt = false;
+    try {
+        switch (c.command) {
+        case 'T':
+            frm.BoxMeasure(a, NodeList{}, frm.ChannelReadings);
+            break;
+        case 'O':
+            frm.BoxSelectNodes(a, NodeList{});
+            break;
+        case 'S':
+            frm.BoxSetMeterSwitch({});
+            break;
+        case 'R':
+            frm.BoxResetRelays();
+            break;
+        case 'M':
+            frm.BoxReadContinuityChannels(frm.ChannelReadings);
+            break;
+        case 'C':
+            oneAttempt = frm.BoxEnterRemoteMode();
+            break;
+        default:
+            FAIL() << c.command;
+        }
+        if (c.command != 'C') oneAttempt = CountSent(uint8_t(c.command)) == 1;
+    } catch (const BoxCommandFailed&) {
+        oneAttempt = false;
+    }
+    EXPECT_EQ(oneAttempt, c.inTime);
+    EXPECT_EQ(CountSent(uint8_t(c.command)) == 1, c.inTime || c.command == 'C');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, ExpectedByteTimeOut,
+    ::testing::Values(TimeOutCase{"EchoIn1000", 'M', 0, 900, 0, true},
+                      TimeOutCase{"AckOfTIn1000", 'T', 1, 900, 0, true},
+                      TimeOutCase{"AckOfTAfter1000", 'T', 1, 1100, 0, false},
+                      TimeOutCase{"ROfOIn2000", 'O', 2, 1900, 0, true},
+                      TimeOutCase{"ROfOAfter2000", 'O', 2, 2100, 0, false},
+                      TimeOutCase{"ROfRIn2000", 'R', 1, 1900, 0, true},
+                      TimeOutCase{"ROfRAfter2000", 'R', 1, 2100, 0, false},
+                      TimeOutCase{"ROfSIn5000", 'S', 2, 4500, 0, true},
+                      TimeOutCase{"ROfSAfter5000", 'S', 2, 5000, 0, false},
+                      TimeOutCase{"FirstReplyByteIn5000", 'T', 0, 0, 95, true},
+                      TimeOutCase{"FirstReplyByteAfter5000", 'T', 0, 0, 100, false},
+                      TimeOutCase{"NextReplyByteIn200", 'M', 11, 150, 0, true},
+                      TimeOutCase{"NextReplyByteAfter200", 'M', 11, 250, 0, false},
+                      TimeOutCase{"FinalAckIn1000", 'M', 31, 900, 0, true},
+                      TimeOutCase{"FinalAckAfter1000", 'M', 31, 1100, 0, false},
+                      TimeOutCase{"ROfCIn3000", 'C', 1, 2600, 0, true},
+                      TimeOutCase{"ROfCAfter3000", 'C', 1, 2900, 0, false}),
+    [](const ::testing::TestParamInfo<TimeOutCase>& info) { return info.param.name; });
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "link/Portusb.h"
+#include "simulator/SimulatedFtdi.h"
 #include "tests/support/FakeFtdi.h"
 #include "tests/support/TestServices.h"
 
@@ -40,9 +41,23 @@ TEST_F(PortUsbTest, OpenPacesItsSetUpAndTakesThePortNumber) {
     EXPECT_EQ(ftdi.writeTimeoutMs, 500u);
     // One sleep before the open, then ten of 15 ms around the set-up.
     EXPECT_EQ(p.clock.SleepCount(), 11u);
+    EXPECT_EQ(p.clock.SleptMs(), 11u * 15);
     const uint64_t opened = ftdi.CallsNamed("Open").at(0).atMicros;
     EXPECT_GE(p.clock.NowMicros() - opened, 150'000u);
     EXPECT_LT(p.clock.NowMicros() - start, 200'000u);
+    // Every set-up call paced: two sleeps before the first, one before each next call, one
+    // more before DTR on (the port number is set between), and two after the last.
+    const std::pair<const char*, uint64_t> paced[] = {{"ClrDtr", 30},      {"ClrRts", 15},
+                                                      {"SetBaudRate", 15}, {"SetTimeouts", 15},
+                                                      {"SetDtr", 30},      {"SetRts", 15}};
+    uint64_t previous = opened;
+    for (const auto& [name, gapMs] : paced) {
+        const uint64_t at = ftdi.CallsNamed(name).at(0).atMicros;
+        EXPECT_GE(at - previous, gapMs * 1000) << name;
+        EXPECT_LT(at - previous, gapMs * 1000 + 1000) << name;
+        previous = at;
+    }
+    EXPECT_GE(p.clock.NowMicros() - previous, 30'000u);
     EXPECT_TRUE(port.GetDtr());
     EXPECT_TRUE(port.GetRts());
 }
@@ -53,6 +68,7 @@ TEST_F(PortUsbTest, OpenWaitsForADeviceWithTheConnectBox) {
     p.boxes.Answer(MsgResult::Ok);
     int shown = 0;
     p.boxes.OnShow = [&](const platform::MessageBoxRequest&) {
+        EXPECT_EQ(port.PortNumber, -1);     // not open while Open runs
         if (++shown == 2) ftdi.devices = 1; // plugged in while the second box is up
     };
     OpenPort();
@@ -89,12 +105,14 @@ TEST_F(PortUsbTest, ReadByteTimesOutFromTheCallNotBefore) {
         // Measured on the same millisecond timer the port reads.
         const uint32_t start = p.clock.MultimediaTime();
         const uint64_t sleeps = p.clock.SleepCount();
+        const uint64_t sleptBefore = p.clock.SleptMs();
         EXPECT_EQ(port.ReadByte(timeout), -1);
         const uint32_t elapsed = p.clock.MultimediaTime() - start;
         EXPECT_GE(elapsed, uint32_t(timeout)) << timeout;
         EXPECT_LE(elapsed, uint32_t(timeout + 15)) << timeout;
-        // Only waits above 50 ms sleep between polls; shorter ones poll busily.
+        // Only waits above 50 ms sleep between polls, 15 ms each; shorter ones poll busily.
         EXPECT_EQ(p.clock.SleepCount() > sleeps, timeout > 50) << timeout;
+        EXPECT_EQ(p.clock.SleptMs() - sleptBefore, 15 * (p.clock.SleepCount() - sleeps));
     }
 }
 
@@ -158,7 +176,7 @@ TEST_F(PortUsbTest, TimeOutHoldsAcrossTheWrapOfTheMultimediaTimer) {
     platform::VirtualClock nearWrap((uint64_t{0xFFFFFFFF} - 200) * 1000);
     TestPlatform other;
     FakeFtdi driver(nearWrap);
-    platform::Services s{nearWrap,     driver,       other.boxes,   other.events,  other.cursor,
+    platform::Services s{nearWrap,     driver,      other.boxes,   other.events, other.cursor,
                          other.timers, other.tones, other.process, other.devices};
     TPortUSB wrapped(s);
     ASSERT_EQ(wrapped.Open(5, 9600, "", false, "", 0), 5);
@@ -225,7 +243,12 @@ TEST_F(PortUsbTest, CloseDropsTheLinesPausesAndForgetsTheDevice) {
     EXPECT_EQ(port.Handle, 0u);
     EXPECT_EQ(p.cursor.Current(), platform::CursorShape::Default);
     EXPECT_FALSE(port.GetDtr());
-    EXPECT_EQ(ftdi.CallsNamed("Close").size(), 1u);
+    EXPECT_FALSE(port.GetRts());
+    ASSERT_EQ(ftdi.CallsNamed("Close").size(), 1u);
+    // The lines drop first; the device closes after the pause.
+    EXPECT_GE(ftdi.CallsNamed("Close")[0].atMicros - ftdi.CallsNamed("ClrRts").back().atMicros,
+              1'000'000u);
+    EXPECT_LT(ftdi.CallsNamed("ClrRts").back().atMicros, ftdi.CallsNamed("Close")[0].atMicros);
 
     p.cursor.SetCursor(platform::CursorShape::Hourglass);
     const uint64_t again = p.clock.NowMicros();
@@ -376,6 +399,65 @@ TEST_F(PortUsbTest, SetCmdHandshakesAndSendsTheCommandWithItsComplement) {
     EXPECT_EQ(w[0], 0x40);
     EXPECT_EQ(w[1], 'A');
     EXPECT_EQ(w[2], uint8_t('A' ^ 0xFF));
+    EXPECT_EQ(p.cursor.Current(), platform::CursorShape::Default);
+}
+
+TEST_F(PortUsbTest, SetCmdNeverTakesATimeOutForTheCommand0xFF) {
+    // The low byte of a time-out (-1) is 0xFF: it must not pass for the answer to 0xFF.
+    OpenPort();
+    ftdi.Arrive(p.clock.NowMicros() + 5'000, {0x40}); // after SetCmd's first purge
+    EXPECT_FALSE(port.SetCmd(0xFF, 10));
+    EXPECT_EQ(ftdi.Written().size(), 1u + 6 * 2); // the handshake, then six tries of the pair
+}
+
+TEST_F(PortUsbTest, SetCmdRaisesWithTheDefaultCursorWhenThePortClosesWhileItSends) {
+    OpenPort();
+    ftdi.Arrive(p.clock.NowMicros() + 5'000, {0x40}); // after SetCmd's first purge
+    // Message processing inside SetCmd: the purge, the handshake's PutCom, the purge before
+    // the first try, then the one before the command byte, where a handler closes the port.
+    p.events.At(p.events.Calls() + 4, [&] {
+        port.Close();
+        p.cursor.SetCursor(platform::CursorShape::Hourglass);
+    });
+    try {
+        port.SetCmd('A', 100);
+        ADD_FAILURE() << "no exception";
+    } catch (const PortError& e) {
+        EXPECT_EQ(std::string(e.what()), "Port err. Setcmd");
+    }
+    EXPECT_EQ(p.cursor.Current(), platform::CursorShape::Default);
+    EXPECT_EQ(ftdi.Written(), std::vector<uint8_t>{0x40});
+}
+
+TEST_F(PortUsbTest, GetComRaisesWhenThePortClosesWhileItWaits) {
+    OpenPort();
+    p.events.At(p.events.Calls() + 2, [&] { port.Close(); });
+    EXPECT_THROW(port.GetCom(), PortError);
+    OpenPort();
+    ftdi.Arrive(p.clock.NowMicros() + 5'000, {'y'});
+    EXPECT_EQ(port.GetCom(), 'y');
+}
+
+// PutCom waits for the transmit queue to empty: a port closed meanwhile raises "Port err.".
+TEST(PortUsbTransmit, PutComRaisesPortErrWhenThePortClosesBeforeTheByteIsOut) {
+    TestPlatform p;
+    sim::SimulatedFtdi box{p.clock};
+    platform::Services services = ServicesOf(p, box);
+    TPortUSB port{services};
+    ASSERT_EQ(port.Open(5, 9600, "", false, "", 0), 5);
+    port.PutCom('R'); // an open port: back once the byte has left, about 1 ms at 9600 baud
+    const uint64_t pumps = p.events.Calls();
+    // The first processing comes before the write, the second while the byte is on the line.
+    p.events.At(pumps + 2, [&] {
+        port.Close();
+        p.cursor.SetCursor(platform::CursorShape::Hourglass);
+    });
+    try {
+        port.PutCom('R');
+        ADD_FAILURE() << "no exception";
+    } catch (const PortError& e) {
+        EXPECT_EQ(std::string(e.what()), "Port err.");
+    }
     EXPECT_EQ(p.cursor.Current(), platform::CursorShape::Default);
 }
 

@@ -4,57 +4,57 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEnterEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
+#include "interface/MainFields.h"
 #include "interface/widgets/ImageControl.h"
+#include "interface/widgets/TrackBar.h"
 
 namespace scenario {
 
-std::string Quote(const std::string& text) {
-    std::string q = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '\n': q += "\\n"; break;
-        case '\t': q += "\\t"; break;
-        case '\r': q += "\\r"; break;
-        case '\\': q += "\\\\"; break;
-        case '"': q += "\\\""; break;
-        default:
-            if (c < 0x20) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                q += hex;
-            } else {
-                q += static_cast<char>(c);
-            }
-        }
-    }
-    return q + "\"";
-}
-
 namespace {
-std::string Hex(uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%06X", value);
-    return text;
-}
 
 platform::MsgResult AnswerNamed(const std::string& name) {
     static const std::map<std::string, platform::MsgResult> answers = {
-        {"OK", platform::MsgResult::Ok},       {"Cancel", platform::MsgResult::Cancel},
-        {"Abort", platform::MsgResult::Abort}, {"Retry", platform::MsgResult::Retry},
+        {"OK", platform::MsgResult::Ok},         {"Cancel", platform::MsgResult::Cancel},
+        {"Abort", platform::MsgResult::Abort},   {"Retry", platform::MsgResult::Retry},
         {"Ignore", platform::MsgResult::Ignore}, {"Yes", platform::MsgResult::Yes},
         {"No", platform::MsgResult::No},
     };
     if (auto it = answers.find(name); it != answers.end()) return it->second;
     throw ScenarioError("unknown answer \"" + name + "\"");
 }
+
+// A box command byte as the transcript shows it: the letter, or its hex value.
+std::string CommandText(uint8_t command) {
+    if (command > 0x20 && command < 0x7F) return std::string(1, static_cast<char>(command));
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", command);
+    return hex;
+}
+
+int Int(const std::string& word) {
+    try {
+        size_t used = 0;
+        const int value = std::stoi(word, &used, 0);
+        if (used == word.size()) return value;
+    } catch (const std::logic_error&) {
+    }
+    throw ScenarioError("not a whole number: " + word);
+}
+
 } // namespace
 
 // Message processing: Qt's own events, the virtual timers that are due, and the steps a
@@ -69,22 +69,47 @@ private:
 };
 
 class Harness::Boxes final : public platform::MessageBoxes {
+    // The button that ends what the box asks about: Cancel, Abort or No where the box has one.
+    static platform::MsgResult GiveUp(const platform::MessageBoxRequest& r) {
+        const auto buttons = platform::ButtonsOf(r.Buttons);
+        for (const auto escape :
+             {platform::MsgResult::Cancel, platform::MsgResult::Abort, platform::MsgResult::No})
+            if (std::find(buttons.begin(), buttons.end(), escape) != buttons.end()) return escape;
+        return platform::DefaultAnswer(r);
+    }
+
 public:
     explicit Boxes(Harness& h) : h_(h) {}
     platform::MsgResult Show(const platform::MessageBoxRequest& r) override {
         // An operator reads the box for a while; the window's timer goes on meanwhile.
         if (h_.thinkMs_ > 0) h_.WaitMs(h_.thinkMs_);
         auto answer = platform::DefaultAnswer(r);
-        if (!script.empty()) {
-            answer = script.front();
+        // A program that asks again and again (a device wait, a remote-mode prompt) would keep
+        // a broken scenario running for ever: after a fault, or too many boxes in one step,
+        // the operator gives up.
+        if (++shownThisStep > MaxBoxesPerStep)
+            h_.Defer("more than " + std::to_string(MaxBoxesPerStep) +
+                     " message boxes in one step; the last: " + QuoteText(r.Text));
+        if (!h_.deferred_.empty()) {
+            answer = GiveUp(r);
+        } else if (!script.empty()) {
+            const auto scripted = script.front();
             script.pop_front();
+            const auto buttons = platform::ButtonsOf(r.Buttons);
+            if (std::find(buttons.begin(), buttons.end(), scripted) != buttons.end())
+                answer = scripted;
+            else
+                h_.Defer(std::string("the answer ") + platform::Name(scripted) +
+                         " is not a button of the box " + QuoteText(r.Text));
         }
         h_.Log(std::string("box ") + platform::Name(r.Icon) + " " + platform::Name(r.Buttons) +
-               (r.Caption.empty() ? "" : " caption=" + Quote(r.Caption)) + " " + Quote(r.Text) +
-               " -> " + platform::Name(answer));
+               (r.Caption.empty() ? "" : " caption=" + QuoteText(r.Caption)) + " " +
+               QuoteText(r.Text) + " -> " + platform::Name(answer));
         return answer;
     }
     std::deque<platform::MsgResult> script;
+    int shownThisStep = 0;
+    static constexpr int MaxBoxesPerStep = 1000;
 
 private:
     Harness& h_;
@@ -108,11 +133,11 @@ public:
     bool RaisePriority(platform::PriorityClass) override { return true; }
     bool KeepAwake() override { return true; }
     bool StartProgram(const std::string& path, const std::string& arguments) override {
-        h_.Log("start-program " + Quote(path) + " " + Quote(arguments));
+        h_.Log("start-program " + QuoteText(h_.Shown(path)) + " " + QuoteText(arguments));
         return true;
     }
     bool OpenLink(const std::string& url) override {
-        h_.Log("open-link " + Quote(url));
+        h_.Log("open-link " + QuoteText(url));
         return true;
     }
     std::string ProgramFolder() override { return programFolder; }
@@ -142,27 +167,85 @@ private:
     platform::CursorShape current_ = platform::CursorShape::Default;
 };
 
+// Virtual timers that count their ticks, so a scenario can say "ten ticks" and the transcript
+// can tell at which tick something changed.
+class Harness::Timers final : public platform::TimerService {
+public:
+    class Counted final : public platform::Timer {
+    public:
+        explicit Counted(std::unique_ptr<platform::Timer> inner) : inner_(std::move(inner)) {
+            inner_->OnTimer = [this] {
+                ++ticks;
+                if (OnTimer) {
+                    auto handler = OnTimer; // the handler may replace itself
+                    handler();
+                }
+            };
+        }
+        void SetInterval(uint32_t ms) override { inner_->SetInterval(ms); }
+        uint32_t Interval() const override { return inner_->Interval(); }
+        void SetEnabled(bool enabled) override { inner_->SetEnabled(enabled); }
+        bool Enabled() const override { return inner_->Enabled(); }
+        uint64_t ticks = 0;
+
+    private:
+        std::unique_ptr<platform::Timer> inner_;
+    };
+
+    explicit Timers(platform::VirtualClock& clock) : virtual_(clock) {}
+    std::unique_ptr<platform::Timer> CreateTimer() override {
+        return std::make_unique<Counted>(virtual_.CreateTimer());
+    }
+    void FireDue() { virtual_.FireDue(); }
+    uint64_t NextDueMicros() const { return virtual_.NextDueMicros(); }
+
+private:
+    platform::VirtualTimers virtual_;
+};
+
 Harness::Harness(std::ostream& transcript)
-    : out_(transcript), pump_(std::make_unique<Pump>(*this)),
-      boxes_(std::make_unique<Boxes>(*this)), tones_(std::make_unique<Tones>(*this)),
-      process_(std::make_unique<Process>(*this)), cursor_(std::make_unique<Cursor>(*this)) {}
+    : out_(transcript), timers_(std::make_unique<Timers>(clock_)),
+      pump_(std::make_unique<Pump>(*this)), boxes_(std::make_unique<Boxes>(*this)),
+      tones_(std::make_unique<Tones>(*this)), process_(std::make_unique<Process>(*this)),
+      cursor_(std::make_unique<Cursor>(*this)) {}
 
-Harness::~Harness() { Close(); }
+Harness::~Harness() {
+    Close();
+}
 
-void Harness::Log(const std::string& line) { out_ << line << "\n"; }
+void Harness::Log(const std::string& line) {
+    out_ << line << "\n";
+}
+
+void Harness::Defer(const std::string& error) {
+    if (deferred_.empty()) deferred_ = error;
+}
 
 std::string Harness::Path(const std::string& name) const {
     if (!name.empty() && name[0] == '/') return name;
     return baseFolder_ + "/" + name;
 }
 
+std::string Harness::Shown(const std::string& path) const {
+    const std::pair<const std::string&, const char*> roots[] = {
+        {process_->programFolder, "{program}/"},
+        {process_->dataRoot, "{data}"},
+    };
+    for (const auto& [root, name] : roots)
+        if (!root.empty() && path.compare(0, root.size(), root) == 0)
+            return name + path.substr(root.size());
+    return path;
+}
+
 std::vector<std::string> Harness::Words(const std::string& line) const {
-    // Words split by blanks; "..." keeps blanks and takes \n and \t escapes.
+    // Words split by blanks; "..." keeps blanks and takes \n and \t escapes. A '#' alone or
+    // before a blank, or first on the line, starts a comment; "#4" is a word (an item by index).
     std::vector<std::string> words;
     size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && line[i] == ' ') ++i;
-        if (i >= line.size() || line[i] == '#') break;
+        if (i >= line.size()) break;
+        if (line[i] == '#' && (words.empty() || i + 1 == line.size() || line[i + 1] == ' ')) break;
         std::string word;
         if (line[i] == '"') {
             ++i;
@@ -187,26 +270,37 @@ std::vector<std::string> Harness::Words(const std::string& line) const {
 void Harness::ProcessMessages() {
     ++pumpCalls_;
     QCoreApplication::processEvents();
-    timers_.FireDue();
+    timers_->FireDue();
     // Steps placed at this call run now, inside the window's own processing.
     while (!atPump_.empty() && atPump_.begin()->first <= pumpCalls_) {
         const std::string step = atPump_.begin()->second;
         atPump_.erase(atPump_.begin());
-        RunStep(step);
+        try {
+            RunStep(step);
+        } catch (const std::exception& e) {
+            Defer("at-step \"" + step + "\": " + e.what());
+        }
     }
+    CheckWatches();
 }
 
 void Harness::WaitMs(uint64_t ms) {
     const uint64_t end = clock_.NowMicros() + ms * 1000;
     while (clock_.NowMicros() < end) {
-        clock_.AdvanceTo(std::min(timers_.NextDueMicros(), end));
+        clock_.AdvanceTo(std::min(timers_->NextDueMicros(), end));
         ProcessMessages();
     }
 }
 
+uint64_t Harness::MainTicks() const {
+    return window_ ? static_cast<Timers::Counted&>(*window_->Timer1).ticks : 0;
+}
+
 void Harness::Ticks(int count) {
-    for (int i = 0; i < count; ++i) {
-        const uint64_t due = timers_.NextDueMicros();
+    if (!window_) throw ScenarioError("the window is not started");
+    const uint64_t target = MainTicks() + static_cast<uint64_t>(count);
+    while (window_ && MainTicks() < target) {
+        const uint64_t due = timers_->NextDueMicros();
         if (due == UINT64_MAX) throw ScenarioError("no timer is running");
         clock_.AdvanceTo(due);
         ProcessMessages();
@@ -220,21 +314,44 @@ QWidget* Harness::Control(const std::string& name) {
     return widget;
 }
 
+std::string Harness::Describe(const std::string& name) {
+    if (!window_) throw ScenarioError("the window is not started");
+    const std::string field = window_->FieldText(name);
+    if (!field.empty()) return "field " + name + " = " + field;
+    const std::string control = window_->ControlText(name);
+    if (control.empty()) throw ScenarioError("no field or control named " + name);
+    return "control " + name + " " + control;
+}
+
+void Harness::CheckWatches() {
+    if (!window_) return;
+    for (auto& [name, last] : watches_) {
+        std::string now = Describe(name);
+        if (now == last) continue;
+        last = now;
+        Log("watch [tick " + std::to_string(MainTicks()) + "] " + now);
+    }
+}
+
 void Harness::Start() {
     if (window_) throw ScenarioError("already started");
     driver_ = std::make_unique<sim::SimulatedFtdi>(clock_, setup_.bench, setup_.timing);
     sim::ApplyDeviceSettings(*driver_, setup_);
+    framesSeen_ = 0;
     if (process_->programFolder.empty()) process_->programFolder = baseFolder_ + "/";
-    if (process_->dataRoot.empty()) process_->dataRoot = baseFolder_ + "/data";
+    // The settings and data folders of each run start empty and are thrown away after it.
+    dataRoot_ = std::make_unique<QTemporaryDir>();
+    if (!dataRoot_->isValid()) throw ScenarioError("cannot make a temporary data folder");
+    process_->dataRoot = dataRoot_->path().toStdString();
     services_ = std::make_unique<platform::Services>(platform::Services{
-        clock_, *driver_, *boxes_, *pump_, *cursor_, timers_, *tones_, *process_, devices_});
+        clock_, *driver_, *boxes_, *pump_, *cursor_, *timers_, *tones_, *process_, devices_});
     window_ = std::make_unique<TMainFrm>(*services_);
     window_->OnReportLine = [this](const ReportLine& line) {
-        Log("report " + Hex(line.Colour) + " " + std::to_string(line.Style) + " " +
-            Quote(line.Text));
+        Log("report " + ColourText(line.Colour) + " " + std::to_string(line.Style) + " " +
+            QuoteText(line.Text));
     };
     window_->OnStatusPanel = [this](int panel, const std::string& text) {
-        Log("status " + std::to_string(panel) + " " + Quote(text));
+        Log("status " + std::to_string(panel) + " " + QuoteText(text));
     };
     window_->show();
     window_->FormActivate();
@@ -246,22 +363,124 @@ void Harness::Close() {
     window_.reset();
     services_.reset();
     driver_.reset();
+    dataRoot_.reset();
 }
 
 void Harness::RunScript(const std::string& text, const std::string& baseFolder) {
     baseFolder_ = baseFolder;
     std::istringstream in(text);
     int number = 0;
+    auto fail = [&](const std::string& line, const std::string& why) {
+        throw ScenarioError("line " + std::to_string(number) + ": " + line + ": " + why);
+    };
     for (std::string line; std::getline(in, line);) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        boxes_->shownThisStep = 0;
         try {
             RunStep(line);
         } catch (const std::exception& e) {
-            throw ScenarioError("line " + std::to_string(number) + ": " + line + ": " + e.what());
+            fail(line, e.what());
         }
+        if (!deferred_.empty()) fail(line, deferred_);
+    }
+    if (!atPump_.empty()) fail("(end)", "an at-step never ran: " + atPump_.begin()->second);
+}
+
+void Harness::BenchStep(const std::string& setting) {
+    if (!driver_) {
+        sim::ApplyBenchLine(setup_, setting);
+        return;
+    }
+    auto devices = [this] { return (driver_->Attached() ? 1u : 0u) + driver_->OtherDevices(); };
+    const uint32_t before = devices();
+    sim::ApplyBenchLine(*driver_, setting);
+    // A USB device coming or going raises the system's device-change notice.
+    if (devices() != before) devices_.Notify();
+}
+
+void Harness::SetStep(const std::vector<std::string>& w, const std::string& value) {
+    if (!window_) throw ScenarioError("the window is not started");
+    const std::string& name = w.at(1);
+    try {
+        if (window_->SetFieldText(name, value)) return;
+    } catch (const std::invalid_argument& e) {
+        throw ScenarioError(e.what());
+    }
+    QWidget* widget = Control(name);
+    const QString text = QString::fromStdString(value);
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        button->setText(text);
+    else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        edit->setText(text);
+    else if (auto* group = qobject_cast<QGroupBox*>(widget))
+        group->setTitle(text);
+    else
+        throw ScenarioError(name + " has no caption to set");
+}
+
+void Harness::TrackStep(const std::vector<std::string>& w) {
+    if (w.size() < 4) throw ScenarioError("track NAME position N | selection A B | range A B");
+    auto* track = dynamic_cast<TrackBar*>(Control(w[1]));
+    if (!track) throw ScenarioError(w[1] + " is not a track bar");
+    const std::string& what = w[2];
+    if (what == "position") {
+        track->SetPosition(Int(w[3])); // raises its change handler
+        return;
+    }
+    if (w.size() < 5) throw ScenarioError(what + " takes two values");
+    if (what == "selection") {
+        track->SetSelStart(Int(w[3]));
+        track->SetSelEnd(Int(w[4]));
+    } else if (what == "range") {
+        track->SetRange(Int(w[3]), Int(w[4]));
+    } else {
+        throw ScenarioError("track takes position, selection or range");
     }
 }
+
+void Harness::CommandsStep() {
+    if (!driver_) throw ScenarioError("the window is not started");
+    const auto& frames = driver_->Frames();
+    std::string line = "commands";
+    for (size_t i = framesSeen_; i < frames.size(); ++i)
+        line += " " + CommandText(frames[i].command) + (frames[i].crcOk ? "" : "!");
+    if (framesSeen_ == frames.size()) line += " (none)";
+    framesSeen_ = frames.size();
+    Log(line);
+}
+
+// --- keys and focus on a control (steps key, focus-out) ---------------------------------------
+namespace {
+
+// A key pressed and released as the keyboard sends it: a character key carries its character.
+void PressKey(QWidget* widget, const std::string& name) {
+    const QKeySequence sequence = QKeySequence::fromString(QString::fromStdString(name));
+    if (sequence.count() != 1) throw ScenarioError("unknown key " + name);
+    const QKeyCombination combination = sequence[0];
+    const int key = combination.key();
+    const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+    QString text;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        text = "\r";
+    else if (key >= 0x20 && key <= 0x7E && !(modifiers & Qt::ControlModifier))
+        text =
+            (modifiers & Qt::ShiftModifier) ? QString(QChar(key)) : QString(QChar(key)).toLower();
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
+// The focus moves on to another control of the window, as by Tab or a click elsewhere.
+void LoseFocus(QWidget* widget) {
+    QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(widget, &event);
+}
+
+} // namespace
 
 void Harness::RunStep(const std::string& line) {
     const auto w = Words(line);
@@ -279,30 +498,24 @@ void Harness::RunStep(const std::string& line) {
     Log("> " + line.substr(line.find_first_not_of(' ')));
 
     if (step == "bench") {
-        const std::string setting = line.substr(line.find("bench") + 5);
-        if (!driver_) {
-            sim::ApplyBenchLine(setup_, setting);
-        } else {
-            const bool wasAttached = driver_->Attached();
-            sim::ApplyBenchLine(*driver_, setting);
-            // Plugging or unplugging a USB device raises the system's device-change notice.
-            if (driver_->Attached() != wasAttached) devices_.Notify();
-        }
+        BenchStep(line.substr(line.find("bench") + 5));
     } else if (step == "fault") {
         // fault box-to-pc|pc-to-box INDEX lose|corrupt XOR|delay MS
         if (!driver_) throw ScenarioError("fault comes after start");
         sim::Fault fault;
+        if (arg(1) != "pc-to-box" && arg(1) != "box-to-pc")
+            throw ScenarioError("the direction is box-to-pc or pc-to-box");
         fault.direction = arg(1) == "pc-to-box" ? sim::Direction::PcToBox : sim::Direction::BoxToPc;
-        fault.index = std::stoull(arg(2));
+        fault.index = static_cast<uint64_t>(Int(arg(2)));
         const std::string& kind = arg(3);
         if (kind == "lose") {
             fault.kind = sim::FaultKind::Lose;
         } else if (kind == "corrupt") {
             fault.kind = sim::FaultKind::Corrupt;
-            fault.xorMask = static_cast<uint8_t>(std::stoul(arg(4), nullptr, 0));
+            fault.xorMask = static_cast<uint8_t>(Int(arg(4)));
         } else if (kind == "delay") {
             fault.kind = sim::FaultKind::Delay;
-            fault.delayMs = std::stod(arg(4));
+            fault.delayMs = Int(arg(4));
         } else {
             throw ScenarioError("fault is lose, corrupt XOR or delay MS");
         }
@@ -311,15 +524,17 @@ void Harness::RunStep(const std::string& line) {
         if (driver_) throw ScenarioError("bench-file comes before start");
         setup_ = sim::LoadBenchFile(Path(arg(1)));
     } else if (step == "args") {
+        if (window_) throw ScenarioError("args come before start");
         process_->arguments.assign(w.begin() + 1, w.end());
     } else if (step == "program-folder") {
+        if (window_) throw ScenarioError("program-folder comes before start");
         process_->programFolder = Path(arg(1)) + "/";
     } else if (step == "start") {
         Start();
     } else if (step == "answer") {
         for (size_t i = 1; i < w.size(); ++i) boxes_->script.push_back(AnswerNamed(w[i]));
     } else if (step == "think") {
-        thinkMs_ = static_cast<uint32_t>(std::stoul(arg(1)));
+        thinkMs_ = static_cast<uint32_t>(Int(arg(1)));
     } else if (step == "click") {
         auto* button = qobject_cast<QAbstractButton*>(Control(arg(1)));
         if (!button) throw ScenarioError(arg(1) + " is not a button");
@@ -328,62 +543,108 @@ void Harness::RunStep(const std::string& line) {
     } else if (step == "check") {
         auto* box = qobject_cast<QCheckBox*>(Control(arg(1)));
         if (!box) throw ScenarioError(arg(1) + " is not a check box");
+        if (arg(2) != "on" && arg(2) != "off") throw ScenarioError("check NAME on|off");
         box->setChecked(arg(2) == "on");
     } else if (step == "select") {
         auto* combo = qobject_cast<QComboBox*>(Control(arg(1)));
         if (!combo) throw ScenarioError(arg(1) + " is not a list");
         const std::string item = rest(2);
         const int index = item.size() > 1 && item[0] == '#'
-                              ? std::stoi(item.substr(1))
+                              ? Int(item.substr(1))
                               : combo->findText(QString::fromStdString(item));
         if (index < 0 || index >= combo->count()) throw ScenarioError("no item " + item);
         combo->setCurrentIndex(index);
         emit combo->activated(index); // as the operator's choice, which raises the handler
+    } else if (step == "items") {
+        auto* combo = qobject_cast<QComboBox*>(Control(arg(1)));
+        if (!combo) throw ScenarioError(arg(1) + " is not a list");
+        for (int i = 0; i < combo->count(); ++i)
+            Log("item " + std::to_string(i) + " " + QuoteText(combo->itemText(i).toStdString()));
     } else if (step == "type") {
         auto* edit = qobject_cast<QLineEdit*>(Control(arg(1)));
         if (!edit) throw ScenarioError(arg(1) + " is not an edit box");
         edit->setText(QString::fromStdString(rest(2)));
+    } else if (step == "set") {
+        SetStep(w, rest(2));
+    } else if (step == "track") {
+        TrackStep(w);
     } else if (step == "mouse-down") {
         auto* label = dynamic_cast<ColorLabel*>(Control(arg(1)));
         if (!label || !label->OnMouseDown) throw ScenarioError(arg(1) + " takes no mouse press");
         Qt::KeyboardModifiers modifiers;
         for (size_t i = 2; i < w.size(); ++i) {
-            if (w[i] == "shift") modifiers |= Qt::ShiftModifier;
-            else if (w[i] == "alt") modifiers |= Qt::AltModifier;
-            else if (w[i] == "ctrl") modifiers |= Qt::ControlModifier;
-            else throw ScenarioError("unknown key " + w[i]);
+            if (w[i] == "shift")
+                modifiers |= Qt::ShiftModifier;
+            else if (w[i] == "alt")
+                modifiers |= Qt::AltModifier;
+            else if (w[i] == "ctrl")
+                modifiers |= Qt::ControlModifier;
+            else
+                throw ScenarioError("unknown key " + w[i]);
         }
         label->OnMouseDown(modifiers);
+    } else if (step == "mouse-enter") {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QCoreApplication::sendEvent(Control(arg(1)), &enter);
+    } else if (step == "mouse-leave") {
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(Control(arg(1)), &leave);
+    } else if (step == "key" || step == "focus-out") {
+        // A disabled control has no focus: it gets no keys and loses nothing.
+        QWidget* widget = Control(arg(1));
+        if (!widget->isEnabled())
+            Log("(" + arg(1) + " is disabled)");
+        else if (step == "key")
+            PressKey(widget, arg(2));
+        else
+            LoseFocus(widget);
     } else if (step == "wait") {
-        WaitMs(std::stoull(arg(1)));
+        WaitMs(static_cast<uint64_t>(Int(arg(1))));
     } else if (step == "ticks") {
-        Ticks(std::stoi(arg(1)));
+        Ticks(Int(arg(1)));
     } else if (step == "at") {
-        atPump_.emplace(pumpCalls_ + std::stoull(arg(1)), rest(2));
+        if (w.size() < 3) throw ScenarioError("at N STEP");
+        atPump_.emplace(pumpCalls_ + static_cast<uint64_t>(Int(arg(1))), rest(2));
     } else if (step == "save-image") {
         auto* image = dynamic_cast<ImageControl*>(Control(arg(1)));
         if (!image) throw ScenarioError(arg(1) + " is not an image");
-        if (!image->SavePng(Path(arg(2))))
-            throw ScenarioError("cannot write " + arg(2));
+        // Beside the run, not the scenario: CTest runs in the build folder, not the sources.
+        if (!image->SavePng(arg(2))) throw ScenarioError("cannot write " + arg(2));
+    } else if (step == "pixel") {
+        auto* image = dynamic_cast<ImageControl*>(Control(arg(1)));
+        if (!image) throw ScenarioError(arg(1) + " is not an image");
+        const int x = Int(arg(2));
+        const int y = Int(arg(3));
+        if (!image->Picture().valid(x, y)) throw ScenarioError("the point is outside the picture");
+        Log("pixel " + arg(1) + " " + arg(2) + "," + arg(3) + " = " +
+            ColourText(platform::FromQColor(image->Picture().pixelColor(x, y))));
+    } else if (step == "commands") {
+        CommandsStep();
     } else if (step == "show") {
-        if (!window_) throw ScenarioError("the window is not started");
+        for (size_t i = 1; i < w.size(); ++i) Log(Describe(w[i]));
+    } else if (step == "watch") {
         for (size_t i = 1; i < w.size(); ++i) {
-            const std::string field = window_->FieldText(w[i]);
-            if (!field.empty()) {
-                Log("field " + w[i] + " = " + field);
-                continue;
-            }
-            const std::string control = window_->ControlText(w[i]);
-            if (control.empty()) throw ScenarioError("no field or control named " + w[i]);
-            Log("control " + w[i] + " " + control);
+            std::string now = Describe(w[i]);
+            Log("watch [tick " + std::to_string(MainTicks()) + "] " + now);
+            watches_.emplace_back(w[i], std::move(now));
         }
+    } else if (step == "unwatch") {
+        if (w.size() == 1) watches_.clear();
+        for (size_t i = 1; i < w.size(); ++i)
+            std::erase_if(watches_, [&](const auto& watch) { return watch.first == w[i]; });
     } else if (step == "time") {
-        Log("time " + std::to_string(clock_.NowMicros() / 1000) + " ms");
+        Log("time " + std::to_string(clock_.NowMicros() / 1000) + " ms" +
+            (window_ ? ", tick " + std::to_string(MainTicks()) : std::string()));
+    } else if (step == "activate") {
+        // The window becomes the program's active window again, as after a dialog closes.
+        if (!window_) throw ScenarioError("the window is not started");
+        window_->RunHandler([this] { window_->FormActivate(); });
     } else if (step == "close") {
         Close();
     } else {
         throw ScenarioError("unknown step \"" + step + "\"");
     }
+    CheckWatches();
 }
 
 } // namespace scenario

@@ -2,17 +2,19 @@
 // Runs the real main window offscreen on the virtual clock against a simulated bench, from a
 // scenario of steps, and writes a transcript of what the operator would see: one event a line.
 
-#include <deque>
-#include <functional>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Services.h"
 #include "simulator/BenchFile.h"
 
+class QTemporaryDir;
 class QWidget;
 class TMainFrm;
 
@@ -27,6 +29,8 @@ class Harness {
 public:
     explicit Harness(std::ostream& transcript);
     ~Harness();
+    Harness(const Harness&) = delete;
+    Harness& operator=(const Harness&) = delete;
 
     // Runs every line of a scenario; raises ScenarioError naming the line that failed.
     void RunScript(const std::string& text, const std::string& baseFolder);
@@ -41,27 +45,43 @@ private:
     class Tones;
     class Process;
     class Cursor;
+    class Timers;
 
     void Log(const std::string& line);
+    // A fault found where it cannot be raised (inside the window's own handlers): raised by
+    // the step that is running when it returns.
+    void Defer(const std::string& error);
     void Start();
     void Close();
     void WaitMs(uint64_t ms);
     void Ticks(int count);
+    // How often the main window's timer has ticked since the start.
+    uint64_t MainTicks() const;
     void ProcessMessages();
+    void BenchStep(const std::string& setting);
+    void SetStep(const std::vector<std::string>& w, const std::string& value);
+    void TrackStep(const std::vector<std::string>& w);
+    void CommandsStep();
+    void CheckWatches();
+    // "field NAME = VALUE" or "control NAME ...", as `show` prints it.
+    std::string Describe(const std::string& name);
     QWidget* Control(const std::string& name);
     std::string Path(const std::string& name) const;
+    // A path as the transcript shows it, independent of where the tree is checked out.
+    std::string Shown(const std::string& path) const;
     std::vector<std::string> Words(const std::string& line) const;
 
     std::ostream& out_;
     std::string baseFolder_ = ".";
     platform::VirtualClock clock_{1'000'000};
-    platform::VirtualTimers timers_{clock_};
+    std::unique_ptr<Timers> timers_;
     platform::ManualDeviceWatcher devices_;
     std::unique_ptr<Pump> pump_;
     std::unique_ptr<Boxes> boxes_;
     std::unique_ptr<Tones> tones_;
     std::unique_ptr<Process> process_;
     std::unique_ptr<Cursor> cursor_;
+    std::unique_ptr<QTemporaryDir> dataRoot_;
     sim::BenchSetup setup_ = sim::DefaultBenchSetup();
     std::unique_ptr<sim::SimulatedFtdi> driver_;
     std::unique_ptr<platform::Services> services_;
@@ -69,9 +89,9 @@ private:
     std::multimap<uint64_t, std::string> atPump_; // pump call -> step
     uint64_t pumpCalls_ = 0;
     uint32_t thinkMs_ = 0;
+    size_t framesSeen_ = 0;
+    std::vector<std::pair<std::string, std::string>> watches_; // name, last text
+    std::string deferred_;
 };
-
-// Escapes a text for one transcript line: \n, \t, \\, \" and other control characters.
-std::string Quote(const std::string& text);
 
 } // namespace scenario

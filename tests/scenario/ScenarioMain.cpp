@@ -34,8 +34,9 @@ int Compare(const std::string& got, const std::string& expected) {
         const bool hb = static_cast<bool>(std::getline(b, lb));
         if (!ha && !hb) return 0;
         if (ha != hb || la != lb) {
-            std::cerr << "transcript differs at line " << line << "\n  expected: "
-                      << (hb ? lb : "(end)") << "\n  got:      " << (ha ? la : "(end)") << "\n";
+            std::cerr << "transcript differs at line " << line
+                      << "\n  expected: " << (hb ? lb : "(end)")
+                      << "\n  got:      " << (ha ? la : "(end)") << "\n";
             return 1;
         }
     }

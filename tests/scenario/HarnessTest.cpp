@@ -1,0 +1,123 @@
+// The harness and its bench lines must refuse what they cannot do: a scenario that silently
+// skipped a step or a bench line that silently meant something else would pass for the wrong
+// reason.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "simulator/BenchFile.h"
+#include "tests/scenario/Harness.h"
+
+namespace {
+
+std::string ErrorOf(const std::string& script) {
+    std::ostringstream transcript;
+    scenario::Harness harness(transcript);
+    try {
+        harness.RunScript(script, ".");
+    } catch (const scenario::ScenarioError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+std::string BenchError(const std::string& line) {
+    sim::BenchSetup setup = sim::DefaultBenchSetup();
+    try {
+        sim::ApplyBenchLine(setup, line);
+    } catch (const sim::BenchFileError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+TEST(BenchLines, SetTheBoxAndTheDevice) {
+    const sim::BenchSetup s = sim::ParseBench("firmware 1.03   # the version text\n"
+                                              "config 0x7A\n"
+                                              "boards 3 1\n"
+                                              "serial TKCALBV1\n"
+                                              "driver strip-high-bit\n"
+                                              "open-failures -1\n"
+                                              "standby iso 12 -181\n"
+                                              "no-cable\n"
+                                              "conductor A5 B96 2.5\n");
+    EXPECT_EQ(s.bench.firmware, "1.03");
+    EXPECT_EQ(s.bench.configBlock[0], 0x7A);
+    EXPECT_EQ(s.bench.switchBoardsA, 3);
+    EXPECT_EQ(s.bench.switchBoardsB, 1);
+    EXPECT_EQ(s.bench.eepromSerial, "TKCALBV1");
+    EXPECT_EQ(s.driver, sim::DriverConfig::StripHighBit);
+    EXPECT_EQ(s.openFailures, -1);
+    EXPECT_EQ(s.bench.isolationStandby[11], -181);
+    ASSERT_EQ(s.bench.conductors.size(), 1u);
+    EXPECT_EQ(s.bench.conductors[0].nodeA, 5);
+    EXPECT_EQ(s.bench.conductors[0].nodeB, 192);
+    EXPECT_DOUBLE_EQ(s.bench.conductors[0].ohms, 2.5);
+}
+
+TEST(BenchLines, RefuseWhatTheyCannotMean) {
+    const struct {
+        const char* line;
+        const char* why;
+    } cases[] = {
+        {"frobnicate 1", "unknown setting"},
+        {"firmware 1.0345", "at most 5 characters"},
+        {"boards 0x100 1", "not within 0..255"},
+        {"config -1", "not within 0..255"},
+        {"boards 3", "too few values"},
+        {"supply12 twelve", "not a number"},
+        {"open-failures -2", "not within -1.."},
+        {"other-devices -1", "not within 0.."},
+        {"conductor A97 B1", "not a node"},
+        {"conductor 0 B1", "not a node"},
+        {"standby iso 13 5", "channels are 1..12"},
+        {"attached maybe", "expected yes or no"},
+        {"driver flaky", "driver is good"},
+    };
+    for (const auto& c : cases) {
+        const std::string error = BenchError(c.line);
+        EXPECT_NE(error.find(c.line), std::string::npos) << error;
+        EXPECT_NE(error.find(c.why), std::string::npos) << c.line << ": " << error;
+    }
+}
+
+TEST(Harness, RefusesScenariosItCannotCarryOut) {
+    const struct {
+        const char* script;
+        const char* why;
+    } cases[] = {
+        {"start\nclick NoSuchButton\n", "line 2: click NoSuchButton: no control named"},
+        {"start\nfrobnicate\n", "unknown step"},
+        {"start\nshow NoSuchField\n", "no field or control named NoSuchField"},
+        // An answer that is not a button of the box would be the default answer in disguise.
+        {"bench attached no\nstart\nanswer Retry\nclick PowerBtn\n",
+         "the answer Retry is not a button of the box"},
+        // Without an answer the device wait asks for ever; the harness gives up.
+        {"bench attached no\nstart\nclick PowerBtn\n", "more than 1000 message boxes in one step"},
+        {"start\nat 1000 click PowerBtn\n", "an at-step never ran: click PowerBtn"},
+        {"start\nset Connected 2\n", "not a value for the field"},
+        {"start\nset PortNumber 3\n", "PortNumber is read only"},
+        {"start\nargs /ISO9001\n", "args come before start"},
+        {"click PowerBtn\n", "the window is not started"},
+    };
+    for (const auto& c : cases) {
+        const std::string error = ErrorOf(c.script);
+        EXPECT_NE(error.find(c.why), std::string::npos) << c.script << "-> " << error;
+    }
+}
+
+TEST(Harness, CommentsAndIndexWords) {
+    std::ostringstream transcript;
+    scenario::Harness harness(transcript);
+    harness.RunScript("# a comment line\n"
+                      "#a comment without a blank\n"
+                      "start   # a comment after a step\n"
+                      "select ThresholdLst #4\n"
+                      "show ThresholdLst\n",
+                      ".");
+    EXPECT_NE(transcript.str().find("index=4"), std::string::npos) << transcript.str();
+}
+
+} // namespace
