@@ -55,6 +55,10 @@ void TMainFrm::CableLstChange() {
     LoadTestDefinition(CableLst->currentText().toStdString(), true);
 }
 
+void TMainFrm::ReloadSelfTest() {
+    if (CableLst->currentText().toStdString() == definitions::SelfTestEntry) CableLstChange();
+}
+
 void TMainFrm::ClearReferencePattern() {
     auto& canvas = Image1->GetCanvas();
     canvas.Pen.Mode = platform::PenMode::Copy;

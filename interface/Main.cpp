@@ -19,6 +19,7 @@
 #include <cstring>
 #include <exception>
 
+#include "definitions/TestNameRules.h"
 #include "interface/ColorLabel.h"
 #include "interface/Pictures.h"
 #include "interface/widgets/ImageControl.h"
@@ -26,8 +27,8 @@
 #include "results/WireColours.h"
 
 namespace {
+constexpr int DiagramLabelPixels = 10;
 const char* const AppCaption = "Calbrix";
-const char* const SelfTestEntry = "Calbrix box self-test";
 constexpr unsigned DeviceChangeMessage = 0x219;
 } // namespace
 
@@ -60,7 +61,8 @@ TMainFrm::TMainFrm(platform::Services& services, QWidget* parent)
 
     TestsDir = services_.process.ProgramFolder() + "Tests/";
     CableLst->clear();
-    CableLst->addItem(SelfTestEntry);
+    CableLst->addItem(QString::fromUtf8(definitions::SelfTestEntry.data(),
+                                        static_cast<int>(definitions::SelfTestEntry.size())));
     // By name, as the operator knows the list from the folder window (readdir order is none).
     QDir tests(QString::fromStdString(TestsDir));
     for (const QString& name : tests.entryList({"*.txt"}, QDir::Files | QDir::Hidden | QDir::System,
@@ -131,8 +133,12 @@ void TMainFrm::FormCreate() {
         move(screen->availableGeometry().center() - rect().center());
     PanelTestCont->move(PanelTestCont->x(),
                         Bevel1->y() + (Bevel1->height() - PanelTestCont->height()) / 2);
-    Image1->GetCanvas().Font = platform::FromQFont(ReportMemo->font());
-    Image3->GetCanvas().Font = platform::FromQFont(ReportMemo->font());
+    // The diagrams write in the report's typeface, at a size whose two-digit pin numbers end
+    // before their stubs begin (rows are 6.5 pixels apart, the labels staggered in two columns).
+    for (ImageControl* diagram : {Image1, Image3}) {
+        diagram->GetCanvas().Font = platform::FromQFont(ReportMemo->font());
+        diagram->GetCanvas().Font.Size = -DiagramLabelPixels;
+    }
     HoverBin = -1;
     for (ImageControl* chart :
          {ImageDistribTOs, ImageDistribCont, ImageDistribIso, ImageDistribRelays})
@@ -186,7 +192,7 @@ void TMainFrm::Timer1Timer() {
         services_.events.ProcessMessages();
         services_.events.ProcessMessages();
         Timer1->SetEnabled(true);
-        if (CableLst->currentText() == SelfTestEntry) CableLstChange();
+        ReloadSelfTest();
         PowerBtn->setEnabled(true);
         return;
     }

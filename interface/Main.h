@@ -129,6 +129,9 @@ public:
     // Loads the named test: "" is no test, the self-test entry the box's own definition, any
     // other name the file TestsDir + name + ".txt". Every outcome shows on the window.
     void LoadTestDefinition(const std::string& name, bool focus);
+    // The self-test definition follows the box's pin count: reloaded after a connect or a
+    // disconnect while the list shows it.
+    void ReloadSelfTest();
     void LoadSettings(const std::string& path);
 
     std::string TestsDir;

@@ -1,6 +1,5 @@
 // The connect procedure of the power button and the USB-driver check.
 
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QPushButton>
 
@@ -12,7 +11,6 @@
 
 namespace {
 const char* const BoxIdentification = "TKCALBv1";
-const char* const SelfTestEntry = "Calbrix box self-test";
 
 // Socket size by the first byte of the configuration block, taken as a signed byte >> 4.
 int32_t SocketLimitOf(uint8_t firstByte) {
@@ -68,7 +66,7 @@ void TMainFrm::FailedDisplay() {
 }
 
 void TMainFrm::ConnectCommonEnd() {
-    if (CableLst->currentText() == SelfTestEntry) CableLstChange();
+    ReloadSelfTest();
     services_.cursor.SetCursor(platform::CursorShape::Default);
 }
 
@@ -135,7 +133,17 @@ void TMainFrm::PowerBtnClick() {
     CheckSupplies();
     ClearReport();
     DetectSwitchBoards();
-    CheckStandbyValues();
+    try {
+        CheckStandbyValues();
+    } catch (const BoxCommandFailed& failure) {
+        // A box that falls silent after the handshake: say so and leave the program usable,
+        // disconnected by the next tick, instead of half connected with the button disabled.
+        ShowMessage(failure.what(), platform::MsgIcon::Warning);
+        DisconnectRequested = true;
+        FailedDisplay();
+        ConnectCommonEnd();
+        return;
+    }
 
     Port->GetVersions(image2Hint_);
     Image2->setToolTip(QString::fromStdString(image2Hint_));
