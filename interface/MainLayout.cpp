@@ -83,7 +83,12 @@ void TMainFrm::CreateControls() {
         Named(new ColorLabel("-------- Please select an item --------", GroupBox1),
               "StaticTextSelectATestToRun", 11, 21, 166, 16);
     StaticTextSelectATestToRun->SetColours(platform::clWindow, platform::clWindowText);
-    LabelTests = Named(new QLabel("Tests :", GroupBox1), "LabelTests", 8, 46, 100, 16);
+    // The dashes of the heading are filler: centred, the label shows its words and as many
+    // dashes as the group's width holds.
+    LabelTests = Named(new QLabel("------------------- Tests to perform -------------------",
+                                  GroupBox1),
+                       "LabelTests", 8, 46, 189, 16);
+    LabelTests->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     CheckBoxTOs = Named(new QCheckBox("T/Os", GroupBox1), "CheckBoxTOs", 16, 64, 80, 18);
     CheckBoxTOs->setToolTip("Take-outs");
     CheckBoxCont = Named(new QCheckBox("Continuity", GroupBox1), "CheckBoxCont", 100, 64, 97, 18);
