@@ -3,15 +3,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <sstream>
 
 #include "definitions/TestDefinition.h"
 #include "definitions/TestNameRules.h"
@@ -24,28 +20,30 @@ namespace {
 
 const char* const AppCaption = "Calbrix";
 
-// The whole file, or nothing with the reason in `error`.
+// The whole file, or nothing with the reason in `error`. A read that fails part-way is a
+// failure too: half a definition must not load as if it were the whole.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "Cannot open file \"" + path + "\". " + std::strerror(errno) + ".";
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = "Cannot open file \"" + path + "\". " + file.errorString().toStdString() + ".";
         return std::nullopt;
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    if (file.bad()) {
-        error = "Cannot read file \"" + path + "\".";
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        error = "Cannot read file \"" + path + "\". " + file.errorString().toStdString() + ".";
         return std::nullopt;
     }
-    return bytes.str();
+    return bytes.toStdString();
 }
 
 // The plug-reversal notice of a loaded file, or nullptr.
 const char* ReversalNotice(bool aMirrored, bool bMirrored) {
     if (!aMirrored && bMirrored)
         return "Please note that A and B plugs are set as reversed in this test file";
-    if (!aMirrored) return "Warning : \nPlease note that A plug is set as reversed in this test file";
-    if (bMirrored) return "Warning : \nPlease note that B plug is set as reversed in this test file";
+    if (!aMirrored)
+        return "Warning : \nPlease note that A plug is set as reversed in this test file";
+    if (bMirrored)
+        return "Warning : \nPlease note that B plug is set as reversed in this test file";
     return nullptr;
 }
 
