@@ -161,11 +161,6 @@ void TMainFrm::RunUsbDriverCheck() {
                 "verification...",
                 platform::MsgIcon::Warning);
     services_.process.StartProgram(services_.process.ProgramFolder() + "Portvet.exe", " ");
-    StaticTextStatus->setText("OFF");
-    StaticTextStatus->SetTextColour(platform::clMaroon);
-    PowerBtn->setText(" Connect ");
-    PowerBtn->setEnabled(true);
-    ResetSupplyLabels();
-    Connected = false;
+    FailedDisplay();
     services_.cursor.SetCursor(platform::CursorShape::Default);
 }
