@@ -18,8 +18,6 @@
 
 namespace {
 
-const char* const AppCaption = "Calbrix";
-
 // The whole file, or nothing with the reason in `error`. A read that fails part-way is a
 // failure too: half a definition must not load as if it were the whole.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
@@ -108,8 +106,7 @@ void TMainFrm::LoadTestDefinition(const std::string& name, bool focus) {
             // and the boxes still show of the previous test, so the window never shows what
             // the wiring no longer holds.
             ClearLoadedDefinition();
-            services_.messageBoxes.Show(
-                {error, AppCaption, platform::MsgIcon::Error, platform::MsgButtons::Ok, 0});
+            ShowMessage(error, platform::MsgIcon::Error);
             EndLoad(focus);
             return;
         }
@@ -119,9 +116,8 @@ void TMainFrm::LoadTestDefinition(const std::string& name, bool focus) {
         BPlugMirrored = parsed.Definition.BPlugMirrored;
         if (parsed.Conflict()) {
             ClearLoadedDefinition();
-            services_.messageBoxes.Show(
-                {"Problem in the test definition\nPlease check this ''.TXT'' file", AppCaption,
-                 platform::MsgIcon::Information, platform::MsgButtons::Ok, 0});
+            ShowMessage("Problem in the test definition\nPlease check this ''.TXT'' file",
+                        platform::MsgIcon::Information);
             EndLoad(focus);
             return;
         }
@@ -131,8 +127,7 @@ void TMainFrm::LoadTestDefinition(const std::string& name, bool focus) {
     }
 
     if (const char* notice = ReversalNotice(APlugMirrored != 0, BPlugMirrored != 0))
-        services_.messageBoxes.Show(
-            {notice, AppCaption, platform::MsgIcon::Information, platform::MsgButtons::Ok, 0});
+        ShowMessage(notice, platform::MsgIcon::Information);
     if (StraightAPlugSwitch) APlugMirrored = !APlugMirrored;
 
     DrawReferencePattern();

@@ -10,7 +10,6 @@
 
 namespace {
 const char* const NotRespondingText = "Calbrix box not responding";
-const char* const AppCaption = "Calbrix";
 
 std::vector<uint8_t> WordsLowByteFirst(const std::array<uint16_t, 13>& words) {
     std::vector<uint8_t> bytes;
@@ -24,8 +23,7 @@ std::vector<uint8_t> WordsLowByteFirst(const std::array<uint16_t, 13>& words) {
 
 bool TMainFrm::BoxConnectedCheck() {
     if (Connected) return true;
-    services_.messageBoxes.Show(
-        {NotRespondingText, AppCaption, platform::MsgIcon::Warning, platform::MsgButtons::Ok, 0});
+    ShowMessage(NotRespondingText, platform::MsgIcon::Warning);
     return false;
 }
 
@@ -84,8 +82,7 @@ void TMainFrm::BoxReadContinuityChannels(ChannelReply& reply) {
     Supply5V = engine::Supply5VFromReference(RefRaw);
     const double volts = Supply5V;
     if (!(volts >= 4.8 && volts <= 5.2))
-        services_.messageBoxes.Show({"5 V power out of range.", AppCaption,
-                                     platform::MsgIcon::Information, platform::MsgButtons::Ok, 0});
+        ShowMessage("5 V power out of range.", platform::MsgIcon::Information);
 }
 
 void TMainFrm::BoxSetMeterSwitch(const std::array<uint16_t, 13>& words) {
