@@ -10,6 +10,7 @@
 
 #include "interface/Main.h"
 #include "simulator/SimulatedFtdi.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 
@@ -36,7 +37,9 @@ struct Rig {
     platform::RecordingTones tones{clock};
     platform::RecordingProcess process;
     platform::ManualDeviceWatcher devices;
-    platform::Services services{clock, box, boxes, events, cursor, timers, tones, process, devices};
+    testing_support::ScriptedDialogs dialogs;
+    platform::Services services{clock,  box,   boxes,   events,  cursor,
+                                timers, tones, process, devices, dialogs};
     TMainFrm frm{services};
     NodeList listA{}, listB{};
 };

@@ -235,9 +235,13 @@ bool TMainFrm::SetFieldText(const std::string& name, const std::string& value) {
 
 std::string TMainFrm::ControlText(const std::string& name) const {
     const auto* widget = findChild<QWidget*>(QString::fromStdString(name));
-    if (!widget) return {};
+    return widget ? DescribeControl(widget, this) : std::string();
+}
+
+std::string DescribeControl(const QWidget* widget, const QWidget* top) {
     std::ostringstream out;
     auto quoted = [](const QString& s) { return QuoteText(s.toStdString()); };
+    if (widget->isWindow()) out << "caption=" << quoted(widget->windowTitle());
     if (auto* label = qobject_cast<const QLabel*>(widget))
         out << "caption=" << quoted(label->text());
     if (auto* button = qobject_cast<const QAbstractButton*>(widget)) {
@@ -263,7 +267,8 @@ std::string TMainFrm::ControlText(const std::string& name) const {
         out << " background=" << ColourText(coloured->Background())
             << " text-colour=" << ColourText(coloured->TextColour())
             << (coloured->Bold() ? " bold" : "");
-    out << " enabled=" << widget->isEnabled() << " visible=" << widget->isVisibleTo(this);
+    out << " enabled=" << widget->isEnabled()
+        << " visible=" << (widget == top ? widget->isVisible() : widget->isVisibleTo(top));
     if (!widget->toolTip().isEmpty()) out << " hint=" << quoted(widget->toolTip());
     std::string text = out.str();
     if (!text.empty() && text[0] == ' ') text.erase(0, 1);

@@ -12,6 +12,7 @@
 #include "platform/LibFtdiDriver.h"
 #include "platform/qt/AlsaTones.h"
 #include "platform/qt/QtCursor.h"
+#include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventPump.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "platform/qt/QtTimers.h"
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     try {
         platform::QtEventPump events;
         platform::QtCursor cursor;
+        platform::QtDialogs dialogs;
         platform::QtTimers timers;
         platform::RealProcess process;
         auto devices = platform::MakeSystemDeviceWatcher();
@@ -76,8 +78,8 @@ int main(int argc, char** argv) {
             driver = std::make_unique<platform::LibFtdiDriver>();
         }
         platform::AlsaTones tones(*clock);
-        platform::Services services{*clock, *driver, boxes,   events,  cursor,
-                                    timers, tones,   process, *devices};
+        platform::Services services{*clock, *driver, boxes,   events,   cursor,
+                                    timers, tones,   process, *devices, dialogs};
         TMainFrm window(services);
         window.show();
         window.activateWindow(); // also where no window manager hands out the focus

@@ -6,6 +6,20 @@
 
 namespace platform {
 
+// A local date and time of the wall clock, to the second.
+struct CivilTime {
+    int Year = 2000;
+    int Month = 1; // 1..12
+    int Day = 1;   // 1..31
+    int Hour = 0;
+    int Minute = 0;
+    int Second = 0;
+    friend bool operator==(const CivilTime&, const CivilTime&) = default;
+};
+
+// The civil time a number of seconds after another (calendar days and leap years counted).
+CivilTime AddSeconds(const CivilTime& time, int64_t seconds);
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -17,6 +31,8 @@ public:
     virtual void Sleep(uint32_t ms) = 0;
     // Monotonic microseconds, for models and measurements that need finer steps.
     virtual uint64_t NowMicros() = 0;
+    // The local date and time, as the report name and the report header take it.
+    virtual CivilTime LocalTime() = 0;
 };
 
 class RealClock final : public Clock {
@@ -26,6 +42,7 @@ public:
     uint32_t MultimediaTime() override;
     void Sleep(uint32_t ms) override;
     uint64_t NowMicros() override;
+    CivilTime LocalTime() override;
 
 private:
     uint64_t startMicros_;
@@ -47,6 +64,7 @@ public:
     uint32_t MultimediaTime() override { return real_.MultimediaTime(); }
     void Sleep(uint32_t ms) override { real_.Sleep(ms); }
     uint64_t NowMicros() override { return real_.NowMicros(); }
+    CivilTime LocalTime() override { return real_.LocalTime(); }
     void Advance(uint64_t /*micros*/) override {} // the call itself took its time
     void AdvanceTo(uint64_t micros) override;
 
@@ -56,11 +74,15 @@ private:
 
 class VirtualClock final : public ModelClock {
 public:
-    explicit VirtualClock(uint64_t startMicros = 0) : nowMicros_(startMicros) {}
+    explicit VirtualClock(uint64_t startMicros = 0)
+        : nowMicros_(startMicros), localBaseMicros_(startMicros) {}
     uint32_t TickCount() override { return static_cast<uint32_t>(nowMicros_ / 1000); }
     uint32_t MultimediaTime() override { return static_cast<uint32_t>(nowMicros_ / 1000); }
     void Sleep(uint32_t ms) override;
     uint64_t NowMicros() override { return nowMicros_; }
+    // The wall clock set by SetLocalTime, moving on with the virtual time.
+    CivilTime LocalTime() override;
+    void SetLocalTime(const CivilTime& time);
 
     void Advance(uint64_t micros) override { nowMicros_ += micros; }
     void AdvanceTo(uint64_t micros) override {
@@ -75,6 +97,8 @@ private:
     uint64_t nowMicros_;
     uint64_t sleepCount_ = 0;
     uint64_t sleptMs_ = 0;
+    CivilTime localBase_{2020, 6, 15, 14, 0, 0};
+    uint64_t localBaseMicros_ = 0;
 };
 
 } // namespace platform

@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Cursor.h"
 #include "platform/DeviceWatcher.h"
+#include "platform/Dialogs.h"
 #include "platform/EventPump.h"
 #include "platform/FtdiDriver.h"
 #include "platform/MessageBoxes.h"
@@ -23,6 +24,7 @@ struct Services {
     Tones& tones;
     ProcessService& process;
     DeviceWatcher& devices;
+    Dialogs& dialogs;
 };
 
 } // namespace platform

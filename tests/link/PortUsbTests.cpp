@@ -176,8 +176,9 @@ TEST_F(PortUsbTest, TimeOutHoldsAcrossTheWrapOfTheMultimediaTimer) {
     platform::VirtualClock nearWrap((uint64_t{0xFFFFFFFF} - 200) * 1000);
     TestPlatform other;
     FakeFtdi driver(nearWrap);
-    platform::Services s{nearWrap,     driver,      other.boxes,   other.events, other.cursor,
-                         other.timers, other.tones, other.process, other.devices};
+    platform::Services s{nearWrap,     driver,      other.boxes,   other.events,
+                         other.cursor, other.timers, other.tones,  other.process,
+                         other.devices, other.dialogs};
     TPortUSB wrapped(s);
     ASSERT_EQ(wrapped.Open(5, 9600, "", false, "", 0), 5);
     const uint64_t start = nearWrap.NowMicros();

@@ -61,3 +61,27 @@ TEST(RealClockTest, SleepTakesAtLeastItsTime) {
 
 } // namespace
 } // namespace platform
+
+TEST(CivilTimeTest, SecondsCarryIntoDaysMonthsAndLeapYears) {
+    using platform::AddSeconds;
+    using platform::CivilTime;
+    const struct {
+        CivilTime from;
+        int64_t seconds;
+        CivilTime to;
+    } cases[] = {
+        {{2020, 6, 15, 14, 5, 0}, 9, {2020, 6, 15, 14, 5, 9}},
+        {{2020, 6, 30, 23, 59, 59}, 1, {2020, 7, 1, 0, 0, 0}},
+        {{2020, 2, 28, 23, 0, 0}, 3600, {2020, 2, 29, 0, 0, 0}},
+        {{2021, 2, 28, 23, 0, 0}, 3600, {2021, 3, 1, 0, 0, 0}},
+        {{2020, 12, 31, 23, 59, 30}, 45, {2021, 1, 1, 0, 0, 15}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AddSeconds(c.from, c.seconds), c.to);
+}
+
+TEST(CivilTimeTest, VirtualWallClockMovesWithVirtualTime) {
+    platform::VirtualClock clock(5'000'000);
+    clock.SetLocalTime({2020, 6, 15, 14, 5, 0});
+    clock.Sleep(9'400);
+    EXPECT_EQ(clock.LocalTime(), (platform::CivilTime{2020, 6, 15, 14, 5, 9}));
+}

@@ -4,13 +4,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QEnterEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPrinter>
 #include <QTemporaryDir>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <cstdio>
@@ -203,11 +206,92 @@ private:
     platform::VirtualTimers virtual_;
 };
 
+// The program's modal windows and the standard dialogs, answered from the scenario.
+class Harness::Dialogs final : public platform::Dialogs {
+public:
+    explicit Dialogs(Harness& h) : h_(h) {}
+
+    int ShowModal(QDialog& dialog) override {
+        const std::string name = dialog.objectName().toStdString();
+        h_.Log("dialog " + name + " caption=" + QuoteText(dialog.windowTitle().toStdString()));
+        dialog.setResult(QDialog::Rejected);
+        dialog.show();
+        h_.modal_.push_back(&dialog);
+        // The steps the scenario placed in this window, then the operator closes it when the
+        // steps left it open.
+        auto [first, last] = h_.dialogSteps_.equal_range(name);
+        std::vector<std::string> steps;
+        for (auto it = first; it != last; ++it) steps.push_back(it->second);
+        h_.dialogSteps_.erase(first, last);
+        for (const auto& step : steps) {
+            if (!dialog.isVisible()) {
+                h_.Defer("dialog " + name + " closed before the step \"" + step + "\"");
+                break;
+            }
+            try {
+                h_.RunStep(step);
+            } catch (const std::exception& e) {
+                h_.Defer("dialog step \"" + step + "\": " + e.what());
+                break;
+            }
+        }
+        if (dialog.isVisible()) dialog.reject();
+        h_.modal_.pop_back();
+        h_.Log("dialog " + name + " closed -> " +
+               (dialog.result() == QDialog::Accepted ? "OK" : "Cancel"));
+        return dialog.result();
+    }
+
+    std::optional<std::string> SaveFileName(const platform::FileDialogRequest& r) override {
+        std::optional<std::string> answer;
+        if (!saveAnswers.empty()) {
+            answer = saveAnswers.front();
+            saveAnswers.pop_front();
+        }
+        h_.Log("save-dialog folder=" + QuoteText(h_.Shown(r.InitialFolder)) +
+               " name=" + QuoteText(r.FileName) + " -> " +
+               (answer ? QuoteText(h_.Shown(*answer)) : "Cancel"));
+        return answer;
+    }
+
+    bool ChooseFont(QFont& font) override {
+        std::optional<QFont> answer;
+        if (!fontAnswers.empty()) {
+            answer = fontAnswers.front();
+            fontAnswers.pop_front();
+        }
+        h_.Log("font-dialog " + QuoteText(font.family().toStdString()) + " -> " +
+               (answer ? QuoteText(answer->family().toStdString()) : "Cancel"));
+        if (answer) font = *answer;
+        return answer.has_value();
+    }
+
+    bool SetupPrinter(QPrinter& printer) override {
+        std::optional<std::string> answer;
+        if (!printAnswers.empty()) {
+            answer = printAnswers.front();
+            printAnswers.pop_front();
+        }
+        h_.Log("print-dialog -> " + (answer ? QuoteText(h_.Shown(*answer)) : "Cancel"));
+        if (!answer) return false;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(*answer));
+        return true;
+    }
+
+    std::deque<std::optional<std::string>> saveAnswers;  // nothing: Cancel
+    std::deque<std::optional<QFont>> fontAnswers;        // nothing: Cancel
+    std::deque<std::optional<std::string>> printAnswers; // a PDF file, nothing: Cancel
+
+private:
+    Harness& h_;
+};
+
 Harness::Harness(std::ostream& transcript)
     : out_(transcript), timers_(std::make_unique<Timers>(clock_)),
       pump_(std::make_unique<Pump>(*this)), boxes_(std::make_unique<Boxes>(*this)),
       tones_(std::make_unique<Tones>(*this)), process_(std::make_unique<Process>(*this)),
-      cursor_(std::make_unique<Cursor>(*this)) {}
+      cursor_(std::make_unique<Cursor>(*this)), dialogs_(std::make_unique<Dialogs>(*this)) {}
 
 Harness::~Harness() {
     Close();
@@ -309,6 +393,11 @@ void Harness::Ticks(int count) {
 
 QWidget* Harness::Control(const std::string& name) {
     if (!window_) throw ScenarioError("the window is not started");
+    const QString qname = QString::fromStdString(name);
+    for (auto it = modal_.rbegin(); it != modal_.rend(); ++it) {
+        if ((*it)->objectName() == qname) return *it;
+        if (auto* inside = (*it)->findChild<QWidget*>(qname)) return inside;
+    }
     auto* widget = window_->findChild<QWidget*>(QString::fromStdString(name));
     if (!widget) throw ScenarioError("no control named " + name);
     return widget;
@@ -318,6 +407,12 @@ std::string Harness::Describe(const std::string& name) {
     if (!window_) throw ScenarioError("the window is not started");
     const std::string field = window_->FieldText(name);
     if (!field.empty()) return "field " + name + " = " + field;
+    for (auto it = modal_.rbegin(); it != modal_.rend(); ++it) {
+        const QString qname = QString::fromStdString(name);
+        const QWidget* inside =
+            (*it)->objectName() == qname ? *it : (*it)->findChild<QWidget*>(qname);
+        if (inside) return "control " + name + " " + DescribeControl(inside, *it);
+    }
     const std::string control = window_->ControlText(name);
     if (control.empty()) throw ScenarioError("no field or control named " + name);
     return "control " + name + " " + control;
@@ -344,7 +439,8 @@ void Harness::Start() {
     if (!dataRoot_->isValid()) throw ScenarioError("cannot make a temporary data folder");
     process_->dataRoot = dataRoot_->path().toStdString();
     services_ = std::make_unique<platform::Services>(platform::Services{
-        clock_, *driver_, *boxes_, *pump_, *cursor_, *timers_, *tones_, *process_, devices_});
+        clock_, *driver_, *boxes_, *pump_, *cursor_, *timers_, *tones_, *process_, devices_,
+        *dialogs_});
     window_ = std::make_unique<TMainFrm>(*services_);
     window_->OnReportLine = [this](const ReportLine& line) {
         Log("report " + ColourText(line.Colour) + " " + std::to_string(line.Style) + " " +
@@ -639,6 +735,54 @@ void Harness::RunStep(const std::string& line) {
         // The window becomes the program's active window again, as after a dialog closes.
         if (!window_) throw ScenarioError("the window is not started");
         window_->RunHandler([this] { window_->FormActivate(); });
+    } else if (step == "dialog") {
+        // dialog NAME STEP...: the step runs inside the next modal window of that name.
+        if (w.size() < 3) throw ScenarioError("dialog NAME STEP");
+        const size_t at = line.find(arg(1), line.find("dialog") + 6) + arg(1).size();
+        dialogSteps_.emplace(arg(1), line.substr(line.find_first_not_of(' ', at)));
+    } else if (step == "save-as") {
+        if (arg(1) == "cancel")
+            dialogs_->saveAnswers.emplace_back();
+        else
+            dialogs_->saveAnswers.emplace_back(Path(arg(1)));
+    } else if (step == "font") {
+        // font FAMILY PIXELS [bold] [italic] [underline] [strikeout] | font cancel
+        if (arg(1) == "cancel") {
+            dialogs_->fontAnswers.emplace_back();
+        } else {
+            QFont font(QString::fromStdString(arg(1)));
+            font.setPixelSize(Int(arg(2)));
+            for (size_t i = 3; i < w.size(); ++i) {
+                if (w[i] == "bold")
+                    font.setBold(true);
+                else if (w[i] == "italic")
+                    font.setItalic(true);
+                else if (w[i] == "underline")
+                    font.setUnderline(true);
+                else if (w[i] == "strikeout")
+                    font.setStrikeOut(true);
+                else
+                    throw ScenarioError("unknown font style " + w[i]);
+            }
+            dialogs_->fontAnswers.emplace_back(font);
+        }
+    } else if (step == "print-to") {
+        if (arg(1) == "cancel")
+            dialogs_->printAnswers.emplace_back();
+        else
+            dialogs_->printAnswers.emplace_back(Path(arg(1)));
+    } else if (step == "date") {
+        // date YYYY-MM-DD HH:MM:SS: the wall clock the program sees from now on
+        platform::CivilTime t;
+        if (std::sscanf(arg(1).c_str(), "%d-%d-%d", &t.Year, &t.Month, &t.Day) != 3 ||
+            std::sscanf(arg(2).c_str(), "%d:%d:%d", &t.Hour, &t.Minute, &t.Second) != 3)
+            throw ScenarioError("date YYYY-MM-DD HH:MM:SS");
+        clock_.SetLocalTime(t);
+    } else if (step == "memo") {
+        auto* memo = qobject_cast<QTextEdit*>(Control(arg(1)));
+        if (!memo) throw ScenarioError(arg(1) + " is not a text box");
+        const QStringList lines = memo->toPlainText().split('\n');
+        for (const QString& text : lines) Log("memo " + QuoteText(text.toStdString()));
     } else if (step == "close") {
         Close();
     } else {

@@ -14,6 +14,7 @@
 #include "platform/Services.h"
 #include "simulator/BenchFile.h"
 
+class QDialog;
 class QTemporaryDir;
 class QWidget;
 class TMainFrm;
@@ -46,6 +47,7 @@ private:
     class Process;
     class Cursor;
     class Timers;
+    class Dialogs;
 
     void Log(const std::string& line);
     // A fault found where it cannot be raised (inside the window's own handlers): raised by
@@ -81,6 +83,7 @@ private:
     std::unique_ptr<Tones> tones_;
     std::unique_ptr<Process> process_;
     std::unique_ptr<Cursor> cursor_;
+    std::unique_ptr<Dialogs> dialogs_;
     std::unique_ptr<QTemporaryDir> dataRoot_;
     sim::BenchSetup setup_ = sim::DefaultBenchSetup();
     std::unique_ptr<sim::SimulatedFtdi> driver_;
@@ -92,6 +95,10 @@ private:
     size_t framesSeen_ = 0;
     std::vector<std::pair<std::string, std::string>> watches_; // name, last text
     std::string deferred_;
+    // The program's modal windows now up, the innermost last: their controls are found first.
+    std::vector<QDialog*> modal_;
+    // Steps to run inside the next modal window of a name, in order.
+    std::multimap<std::string, std::string> dialogSteps_;
 };
 
 } // namespace scenario

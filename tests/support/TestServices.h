@@ -4,6 +4,7 @@
 // them.
 
 #include "platform/Services.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace testing_support {
 
@@ -16,6 +17,7 @@ struct TestPlatform {
     platform::RecordingTones tones{clock};
     platform::RecordingProcess process;
     platform::ManualDeviceWatcher devices;
+    ScriptedDialogs dialogs;
 
     TestPlatform() {
         events.EveryCall([this] { timers.FireDue(); });
@@ -24,7 +26,7 @@ struct TestPlatform {
 
 inline platform::Services ServicesOf(TestPlatform& p, platform::FtdiDriver& driver) {
     return platform::Services{p.clock, driver,   p.boxes,   p.events,  p.cursor,
-                              p.timers, p.tones, p.process, p.devices};
+                              p.timers, p.tones, p.process, p.devices, p.dialogs};
 }
 
 } // namespace testing_support

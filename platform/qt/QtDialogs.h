@@ -1,0 +1,16 @@
+#pragma once
+// The real modal windows and standard dialogs.
+
+#include "platform/Dialogs.h"
+
+namespace platform {
+
+class QtDialogs final : public Dialogs {
+public:
+    int ShowModal(QDialog& dialog) override;
+    std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
+    bool ChooseFont(QFont& font) override;
+    bool SetupPrinter(QPrinter& printer) override;
+};
+
+} // namespace platform
