@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "link/BoxProtocol.h"
+#include "platform/Dialogs.h"
 #include "link/Portusb.h"
 #include "platform/Services.h"
 #include "platform/canvas/Canvas.h"
@@ -37,6 +38,9 @@ class ImageControl;
 class TrackBar;
 
 using platform::TColor;
+
+// The four result distributions, one per test kind.
+enum DistribKind : int { DistribTOs = 0, DistribContinuity = 1, DistribIsolation = 2, DistribRelays = 3 };
 
 // The style bits of a report line.
 enum ReportStyle : uint32_t { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };
@@ -125,6 +129,11 @@ public:
     // =========================================================================================
     // Test definitions and settings
     // =========================================================================================
+    // The remembered lists of the report information dialog.
+    std::vector<std::string> OperatorList;
+    std::vector<std::string> ModelList;
+    std::vector<std::string> SerialNumberList;
+
     void CableLstChange();
     // Loads the named test: "" is no test, the self-test entry the box's own definition, any
     // other name the file TestsDir + name + ".txt". Every outcome shows on the window.
@@ -195,6 +204,32 @@ public:
     std::array<int32_t, 4> ChartLines{-1, -1, -1, -1};
     ::FormatSettings FormatSettings;
 
+    // Result distributions (results/Distributions.cpp): per kind, bins 0..9 and the scale in
+    // slot 10; the entry lines of each bin.
+    std::array<std::array<int32_t, 11>, 4> DistribCounts{};
+    std::array<std::array<std::string, 10>, 4> DistribText;
+    // value >= 0 counts it and redraws, -1 redraws, -100 draws for printing.
+    void DrawDistribution(int kind, ImageControl* image, int64_t value, int32_t width,
+                          int32_t height, int32_t left, int32_t top, TColor background,
+                          bool printQuality);
+    void AddDistributionEntry(int kind, int32_t first, int64_t value, int32_t second,
+                              int32_t third, int64_t worst);
+    void FillChartBackground(ImageControl* image, int32_t width, int32_t height, int32_t left,
+                             int32_t top, TColor colour);
+    void ResetDistributions();
+
+    // Report header values, from the report information dialog.
+    std::string CertDate;
+    std::string OperatorName;
+    std::string ModelName;
+    std::string SerialNumber;
+
+    // The save dialog's folder, file name and filters, kept between uses; FileName holds the
+    // whole chosen name once the operator confirmed it.
+    platform::FileDialogRequest SaveDialog1;
+    // Writes the report to SaveDialog1.FileName.
+    void SaveReport();
+
     // =========================================================================================
     // Cable test engine
     // =========================================================================================
@@ -219,6 +254,13 @@ public:
     uint8_t RunContinuity = 0;
     uint8_t RunIsolation = 0;
     uint8_t RunRelays = 0;
+
+    // The relays test's unit and range.
+    int32_t RelayBoardCount = 0;
+    int32_t RelayFirstNode = 0;
+    int32_t RelayLastNode = 0;
+    int32_t RelayFirstBoard = 0;
+    int32_t RelayLastBoard = 0;
 
     // Measurement settings.
     int32_t HtVoltage = 800;

@@ -1,0 +1,7 @@
+#include "interface/Monitor.h"
+
+#include "interface/Main.h"
+
+TMonitorFrm::TMonitorFrm(TMainFrm& owner) : QDialog(&owner) {
+    setObjectName("MonitorFrm");
+}
