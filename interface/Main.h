@@ -326,6 +326,11 @@ public:
     // The "disconnected" look of the supply labels and their captions.
     void ResetSupplyLabels();
 
+    // Help (interface/Help.cpp): the operator's guide at its contents page, and closing every
+    // help window the program opened (at exit).
+    void ShowHelp();
+    void CloseAllHelp();
+
     uint8_t StraightAPlugSwitch = 0;
     uint8_t Iso9001Switch = 0;
     uint8_t PartialRelaysSwitch = 0;
