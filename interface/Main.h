@@ -55,6 +55,7 @@ struct ReportLine {
 struct FormatSettings {
     char DecimalSeparator = '.';
     char TimeSeparator = ':';
+    std::string ShortDateFormat = "dd/MM/yyyy";
     std::string ShortTimeFormat = "h:mm";
     std::string LongTimeFormat = "h:mm:ss";
 };
@@ -217,6 +218,18 @@ public:
     void FillChartBackground(ImageControl* image, int32_t width, int32_t height, int32_t left,
                              int32_t top, TColor colour);
     void ResetDistributions();
+    // Chart handlers (results/Charts.cpp): sender is a chart image or its page.
+    void ImageDistribMouseMove(QObject* sender, Qt::KeyboardModifiers shift, int x, int y);
+    void TabSheetShow(QObject* sender);
+    void ImageDistribMouseDown(QObject* sender, Qt::MouseButton button,
+                               Qt::KeyboardModifiers shift, int x, int y);
+    ImageControl* ChartImage(int kind) const;
+    // The kind of a chart image or page, -1 for anything else.
+    int ChartKind(const QObject* sender) const;
+    bool ChartTabVisible(int kind) const;
+    void RedrawChart(int kind);
+    // The bin under the mouse cursor on a chart of width x height drawn at image's top left.
+    int HoveredBin(const ImageControl* image, int width, int height) const;
 
     // Report header values, from the report information dialog.
     std::string CertDate;
@@ -245,10 +258,36 @@ public:
     int32_t SwitchBoardsB = 0;
     int32_t BoxNodeCount = 0;
 
+    // Run driver and run control (engine/RunDriver.cpp).
+    void StartBtnClick();
+    void CancelBtnClick();
+    void SkipBtnClick();
+    void CheckAgainBtnClick();
+    // The test parts; each returns at the end of its part or raises RunAbort.
+    void RunTakeOutTest();
+    void RunContinuityTest();
+    void RunIsolationTest();
+    void RunRelaysTest();
+    // The skeleton every part follows: the part's number and tab, the take-out wire as the
+    // part needs it (a prompt until it is; Cancel stops the run), "Part X of Y", and the lines
+    // before the part's summary.
+    void BeginPart(int kind);
+    void RequireTakeOutWire(bool plugged);
+    std::string PartHeading() const;
+    void WriteBestAndWorst(int kind, int chartLineExtra, const std::string& best,
+                           const std::string& worst);
+    bool IsSelfTestSelected() const;
+    // PanelTestCont's colour as the operator sees it.
+    void SetPanelTestContColour(TColor colour);
+    TColor PanelTestContColour = platform::clBtnFace;
+
     bool StopRequested = false;
     bool CancelRequested = false;
     bool SkipRequested = false;
     bool CheckAgainRequested = false;
+
+    // The isolation results matrix [193][193]: ResultNone, ResultPending or a raw reading.
+    std::vector<std::array<int32_t, 193>> Results = std::vector<std::array<int32_t, 193>>(193);
 
     uint8_t RunTOs = 0;
     uint8_t RunContinuity = 0;
@@ -437,6 +476,20 @@ private:
     void ConnectHandlers();
     void SetStartGlyph(int index);
     void ShowMessage(const std::string& text, platform::MsgIcon icon);
+    platform::MsgResult Ask(const std::string& text, platform::MsgButtons buttons,
+                            platform::MsgIcon icon, int defaultButton = 0);
+    // Pieces of a run.
+    bool RunMayStart();
+    // C: false when the operator gave up at the remote-mode prompt.
+    bool PrepareAndRunParts(bool selfTest);
+    void DrawGreyReferencePattern();
+    void ClearLatestResult();
+    bool SetRelayRangeAndRemoteMode();
+    void WriteRunStopped();
+    void EndRun();
+    void GiveControlsBack();
+    void ConnectRunControls();
+    void ConnectCharts();
     // The "not responding" box when the box is not connected; false then.
     bool BoxConnectedCheck();
     void TimingBytes(std::vector<uint8_t>& payload) const;

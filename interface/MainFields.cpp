@@ -195,6 +195,18 @@ const std::map<std::string, Field>& Fields() {
         {"HoverColor", Colour(&TMainFrm::HoverColor)},
         {"HoverBin", Member(&TMainFrm::HoverBin)},
         {"ChartLines", Table(&TMainFrm::ChartLines)},
+        {"RelayBoardCount", Member(&TMainFrm::RelayBoardCount)},
+        {"RelayFirstNode", Member(&TMainFrm::RelayFirstNode)},
+        {"RelayLastNode", Member(&TMainFrm::RelayLastNode)},
+        {"RelayFirstBoard", Member(&TMainFrm::RelayFirstBoard)},
+        {"RelayLastBoard", Member(&TMainFrm::RelayLastBoard)},
+        {"PanelTestContColour", Colour(&TMainFrm::PanelTestContColour)},
+        {"CertDate", ReadOnly([](const TMainFrm& f) { return QuoteText(f.CertDate); })},
+        {"OperatorName", ReadOnly([](const TMainFrm& f) { return QuoteText(f.OperatorName); })},
+        {"ModelName", ReadOnly([](const TMainFrm& f) { return QuoteText(f.ModelName); })},
+        {"SerialNumber", ReadOnly([](const TMainFrm& f) { return QuoteText(f.SerialNumber); })},
+        {"SaveDialogFileName",
+         ReadOnly([](const TMainFrm& f) { return QuoteText(f.SaveDialog1.FileName); })},
         {"BlinkTicks", Member(&TMainFrm::BlinkTicks)},
         {"SupplyTicks", Member(&TMainFrm::SupplyTicks)},
         {"Timer1Tag", Member(&TMainFrm::Timer1Tag)},
@@ -220,6 +232,17 @@ std::string TMainFrm::FieldText(const std::string& name) const {
             if (table == "Wiring") return Num(Wiring[i]);
             if (table == "NodeColours") return ColourText(NodeColours[i]);
             if (table == "WireColours") return ColourText(WireColours[i]);
+        }
+        // Per kind: DistribCounts[1] (bins and scale), DistribText[1][5]; Results[1][97].
+        const auto second = name.find("][");
+        if (table == "DistribCounts" && index >= 0 && index < 4)
+            return List(DistribCounts[static_cast<size_t>(index)]);
+        if (second != std::string::npos) {
+            const int other = std::atoi(name.substr(second + 2).c_str());
+            if (table == "DistribText" && index >= 0 && index < 4 && other >= 0 && other < 10)
+                return QuoteText(DistribText[static_cast<size_t>(index)][static_cast<size_t>(other)]);
+            if (table == "Results" && index >= 0 && index <= 192 && other >= 0 && other <= 192)
+                return Num(Results[static_cast<size_t>(index)][static_cast<size_t>(other)]);
         }
     }
     return {};

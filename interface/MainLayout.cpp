@@ -279,4 +279,6 @@ void TMainFrm::ConnectHandlers() {
         RunHandler([this, m] { StaticTextSwNbMouseDown(m); });
     };
     ConnectSettingsPanel();
+    ConnectRunControls();
+    ConnectCharts();
 }

@@ -12,7 +12,11 @@
 void TMainFrm::FormMouseMove(QObject* sender, Qt::KeyboardModifiers /*shift*/, int x, int y) {
     if (!Image1) return; // the window is still being built
 
-    // The chart hover (HoverBin) is cleared here, before the diagrams.
+    if (HoverBin != -1) {
+        HoverBin = -1;
+        const int kind = DistribPageCtrl->currentIndex();
+        if (ChartTabVisible(kind)) RedrawChart(kind);
+    }
 
     if (sender != Image1) {
         if (HighlightedColor != 0) {

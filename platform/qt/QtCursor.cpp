@@ -18,4 +18,9 @@ void QtCursor::SetCursor(CursorShape shape) {
     current_ = shape;
 }
 
+ScreenPoint QtCursor::Position() const {
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+}
+
 } // namespace platform

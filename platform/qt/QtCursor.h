@@ -17,6 +17,7 @@ public:
     // default only removes the level this service pushed.
     void SetCursor(CursorShape shape) override;
     CursorShape Current() const override { return current_; }
+    ScreenPoint Position() const override;
 
 private:
     CursorShape current_ = CursorShape::Default;

@@ -164,6 +164,9 @@ public:
         h_.Log(shape == platform::CursorShape::Hourglass ? "cursor hourglass" : "cursor default");
     }
     platform::CursorShape Current() const override { return current_; }
+    platform::ScreenPoint Position() const override { return position; }
+
+    platform::ScreenPoint position{-10000, -10000}; // away from the window until a mouse step
 
 private:
     Harness& h_;
