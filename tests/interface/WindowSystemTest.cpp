@@ -160,8 +160,8 @@ TEST(WindowSystemTest, MessageBoxHasExactlyItsCaption) {
     FakeFtdi ftdi{p.clock};
     ftdi.devices = 0;
     platform::QtMessageBoxes boxes;
-    platform::Services services{p.clock,  ftdi,    boxes,     p.events, p.cursor,
-                                p.timers, p.tones, p.process, p.devices};
+    platform::Services services{p.clock,  ftdi,    boxes,     p.events,  p.cursor,
+                                p.timers, p.tones, p.process, p.devices, p.dialogs};
     TPortUSB port(services);
     XProperties x;
     std::string title, windowTitle;
