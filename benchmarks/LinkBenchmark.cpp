@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "interface/AppSetup.h"
 #include "interface/Main.h"
 #include "simulator/SimulatedFtdi.h"
 #include "tests/support/ScriptedDialogs.h"
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     // The window object behind the commands is a widget: it needs an application, not a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    SetUpApplication();
     {
         Rig rig{sim::Timing{}};
         rig.Measure(); // the first exchange after the open pays nothing extra, but settle anyway

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QStackedWidget>
 #include <QTabWidget>
 
 #include <cstdio>
@@ -281,6 +282,13 @@ std::string DescribeControl(const QWidget* widget, const QWidget* top) {
         out << "position=" << progress->value() << " max=" << progress->maximum();
     if (auto* tabs = qobject_cast<const QTabWidget*>(widget))
         out << "tab=" << tabs->currentIndex() << " count=" << tabs->count();
+    // A page of a page control: its tab's caption and whether the tab shows.
+    if (auto* stack = qobject_cast<const QStackedWidget*>(widget->parentWidget()))
+        if (auto* tabs = qobject_cast<const QTabWidget*>(stack->parentWidget())) {
+            const int tab = tabs->indexOf(widget);
+            out << "caption=" << quoted(tabs->tabText(tab))
+                << " tab-visible=" << tabs->isTabVisible(tab);
+        }
     if (auto* track = dynamic_cast<const TrackBar*>(widget))
         out << "position=" << track->Position() << " selection=" << track->SelStart() << ".."
             << track->SelEnd();

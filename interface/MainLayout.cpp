@@ -1,5 +1,7 @@
 // The controls of the main window, their captions, sizes and start states.
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -9,11 +11,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTextEdit>
 #include <QToolButton>
 
 #include "interface/ColorLabel.h"
+#include "interface/Fonts.h"
+#include "interface/HeadingLabel.h"
 #include "interface/Main.h"
 #include "interface/Pictures.h"
 #include "interface/SettingsPanel.h"
@@ -44,6 +49,45 @@ QFrame* Panel(QWidget* parent, const char* name, int x, int y, int w, int h) {
     return panel;
 }
 
+// The open list of a drop-down list is as wide as its widest item, wider than the box when it
+// must be, so long test names read whole; it follows the items as they change.
+void WidenOpenList(QComboBox* list) {
+    auto fit = [list] {
+        QAbstractItemView* view = list->view();
+        int width = view->sizeHintForColumn(0) + 2 * view->frameWidth();
+        if (list->count() > list->maxVisibleItems())
+            width += view->verticalScrollBar()->sizeHint().width();
+        view->setMinimumWidth(std::max(width, 0));
+    };
+    const QAbstractItemModel* model = list->model();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, list, fit);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, list, fit);
+    QObject::connect(model, &QAbstractItemModel::modelReset, list, fit);
+    QObject::connect(model, &QAbstractItemModel::dataChanged, list, fit);
+    fit();
+}
+
+struct ChartPage {
+    const char* sheet;
+    const char* caption; // UTF-8
+    const char* hint;
+    const char* chart;
+    ImageControl* TMainFrm::*image;
+};
+
+const ChartPage ChartPages[4] = {
+    {"TabSheet1", "Take-outs (\u03A9) :", "Plugs test : results distribution (lower is better)",
+     "ImageDistribTOs", &TMainFrm::ImageDistribTOs},
+    {"TabSheet2",
+     "Continuity (\u03A9) :", "Continuity test : results distribution (lower is better)",
+     "ImageDistribCont", &TMainFrm::ImageDistribCont},
+    {"TabSheet3",
+     "Isolation (\u03A9) :", "Isolation test : results distribution (higher is better)",
+     "ImageDistribIso", &TMainFrm::ImageDistribIso},
+    {"TabSheet4", "Relays (\u03A9) :", "Relays test : results distribution (lower is better)",
+     "ImageDistribRelays", &TMainFrm::ImageDistribRelays},
+};
+
 } // namespace
 
 void TMainFrm::CreateControls() {
@@ -52,15 +96,20 @@ void TMainFrm::CreateControls() {
     central->setFixedSize(1004, 680);
     setCentralWidget(central);
     setWindowTitle("Calbrix");
+    // A fixed-size window: minimise and close, no maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(fonts::DesignFont(fonts::Face::Tahoma, 11));
 
     // --- the box group ----------------------------------------------------------------------
-    GroupBox4 = Named(new QGroupBox(" Calbrix box ", central), "GroupBox4", 6, 2, 205, 190);
+    GroupBox4 = Named(new QGroupBox(" Calbrix box ", central), "GroupBox4", 6, 2, 175, 190);
     const int rowY = 18;
     auto caption = [&](auto* label, const char* name, int row) {
-        return Named(label, name, 4, rowY + 17 * row, 96, 15);
+        return Named(label, name, 4, rowY + 17 * row, 82, 15);
     };
     auto value = [&](const char* name, const char* text, int row) {
-        return Named(new ColorLabel(text, GroupBox4), name, 100, rowY + 17 * row, 100, 15);
+        return Named(new ColorLabel(text, GroupBox4), name, 86, rowY + 17 * row, 84, 15);
     };
     Label11 = caption(new QLabel("  Box version:", GroupBox4), "Label11", 0);
     StaticTextVersion = value("StaticTextVersion", "-", 0);
@@ -73,45 +122,43 @@ void TMainFrm::CreateControls() {
     StaticText5V = value("StaticText5V", "-", 3);
     Label13 = caption(new ColorLabel("  Switch Nb:", GroupBox4), "Label13", 4);
     StaticTextSwNb = value("StaticTextSwNb", "-", 4);
-    ImageMes = Image(GroupBox4, "ImageMes", 36, 106, 133, 37);
-    PowerBtn = Named(new QPushButton(" Connect ", GroupBox4), "PowerBtn", 40, 150, 125, 30);
+    ImageMes = Image(GroupBox4, "ImageMes", 21, 106, 133, 37);
+    PowerBtn = Named(new QPushButton(" Connect ", GroupBox4), "PowerBtn", 25, 150, 125, 30);
 
     // --- the settings group -----------------------------------------------------------------
-    GroupBox1 = Named(new QGroupBox(" Settings ", central), "GroupBox1", 215, 2, 205, 190);
-    CableLst = Named(new QComboBox(GroupBox1), "CableLst", 8, 18, 189, 22);
+    // The settings group is the wider of the two: its list, banner and heading hold the
+    // longest texts of the window.
+    GroupBox1 = Named(new QGroupBox(" Settings ", central), "GroupBox1", 185, 2, 235, 190);
+    CableLst = Named(new QComboBox(GroupBox1), "CableLst", 8, 18, 219, 22);
     StaticTextSelectATestToRun =
         Named(new ColorLabel("-------- Please select an item --------", GroupBox1),
-              "StaticTextSelectATestToRun", 11, 21, 166, 16);
+              "StaticTextSelectATestToRun", 12, 21, 192, 16);
     StaticTextSelectATestToRun->SetColours(platform::clWindow, platform::clWindowText);
-    // The dashes of the heading are filler: centred, the label shows its words and as many
-    // dashes as the group's width holds.
-    LabelTests = Named(new QLabel("------------------- Tests to perform -------------------",
-                                  GroupBox1),
-                       "LabelTests", 8, 46, 189, 16);
+    StaticTextSelectATestToRun->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    LabelTests = Named(
+        new HeadingLabel("------------------- Tests to perform -------------------", GroupBox1),
+        "LabelTests", 4, 46, 227, 16);
     LabelTests->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    CheckBoxTOs = Named(new QCheckBox("T/Os", GroupBox1), "CheckBoxTOs", 16, 64, 80, 18);
+    CheckBoxTOs = Named(new QCheckBox("T/Os", GroupBox1), "CheckBoxTOs", 16, 64, 100, 18);
     CheckBoxTOs->setToolTip("Take-outs");
-    CheckBoxCont = Named(new QCheckBox("Continuity", GroupBox1), "CheckBoxCont", 100, 64, 97, 18);
-    CheckBoxIso = Named(new QCheckBox("Isolation", GroupBox1), "CheckBoxIso", 16, 84, 80, 18);
-    CheckBoxRelays = Named(new QCheckBox("Relays", GroupBox1), "CheckBoxRelays", 100, 84, 97, 18);
+    CheckBoxCont = Named(new QCheckBox("Continuity", GroupBox1), "CheckBoxCont", 124, 64, 103, 18);
+    CheckBoxIso = Named(new QCheckBox("Isolation", GroupBox1), "CheckBoxIso", 16, 84, 100, 18);
+    CheckBoxRelays = Named(new QCheckBox("Relays", GroupBox1), "CheckBoxRelays", 124, 84, 103, 18);
     for (QCheckBox* box : {CheckBoxTOs, CheckBoxCont, CheckBoxIso, CheckBoxRelays})
         box->setEnabled(false);
     StaticTextIsolationCB =
         Named(new ColorLabel("", GroupBox1), "StaticTextIsolationCB", 34, 85, 62, 16);
     StaticTextIsolationCB->hide();
-    NodeRangeLst = Named(new QComboBox(GroupBox1), "NodeRangeLst", 8, 106, 189, 22);
+    NodeRangeLst = Named(new QComboBox(GroupBox1), "NodeRangeLst", 8, 106, 219, 22);
     NodeRangeLst->hide();
     CheckBoxAutomatic =
-        Named(new QCheckBox("Automatic", GroupBox1), "CheckBoxAutomatic", 8, 134, 82, 18);
+        Named(new QCheckBox("Automatic", GroupBox1), "CheckBoxAutomatic", 8, 134, 90, 18);
     CheckBoxAutomatic->setChecked(true);
     AdvSettingsBtn =
-        Named(new QPushButton("Advanced settings", GroupBox1), "AdvSettingsBtn", 92, 131, 105, 24);
+        Named(new QPushButton("Advanced settings", GroupBox1), "AdvSettingsBtn", 112, 131, 115, 24);
     AdvSettingsBtn->setCheckable(true);
-    QFont compact = AdvSettingsBtn->font(); // the whole caption fits beside "Automatic"
-    compact.setPointSizeF(compact.pointSizeF() - 1);
-    AdvSettingsBtn->setFont(compact);
     AdvSettingsBtn->setEnabled(false);
-    StartBtn = Named(new QPushButton(StartCaption(0), GroupBox1), "StartBtn", 8, 158, 189, 28);
+    StartBtn = Named(new QPushButton(StartCaption(0), GroupBox1), "StartBtn", 8, 158, 219, 28);
     StartBtn->setEnabled(false);
 
     // --- the report and the charts ----------------------------------------------------------
@@ -135,25 +182,30 @@ void TMainFrm::CreateControls() {
         *tool.button = button;
         toolX += 25;
     }
+    // The report keeps the desktop's font, and with it the diagrams and charts that draw in
+    // the report's font.
+    QFont reportFont = QApplication::font();
+    reportFont.setResolveMask(QFont::AllPropertiesResolved);
     ReportMemo = Named(new QTextEdit(central), "ReportMemo", 6, 216, 414, 309);
+    ReportMemo->setFont(reportFont);
     ReportMemo->setReadOnly(true);
     ReportMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ReportMemo->setLineWrapMode(QTextEdit::NoWrap);
     PrintMemo = Named(new QTextEdit(central), "PrintMemo", 6, 216, 414, 309);
+    PrintMemo->setFont(reportFont);
     PrintMemo->hide();
 
+    // The pages start with their tabs hidden; each part shows its own.
     DistribPageCtrl = Named(new QTabWidget(central), "DistribPageCtrl", 7, 528, 412, 128);
-    const char* const tabNames[] = {"TabSheet1", "TabSheet2", "TabSheet3", "TabSheet4"};
-    const char* const tabCaptions[] = {"T/Os", "Continuity", "Isolation", "Relays"};
-    const char* const chartNames[] = {"ImageDistribTOs", "ImageDistribCont", "ImageDistribIso",
-                                      "ImageDistribRelays"};
-    ImageControl** charts[] = {&ImageDistribTOs, &ImageDistribCont, &ImageDistribIso,
-                               &ImageDistribRelays};
     for (size_t i = 0; i < 4; ++i) {
+        const ChartPage& page = ChartPages[i];
         auto* sheet = new QWidget;
-        sheet->setObjectName(tabNames[i]);
-        *charts[i] = Image(sheet, chartNames[i], 2, 2, 403, 100);
-        DistribPageCtrl->addTab(sheet, tabCaptions[i]);
+        sheet->setObjectName(page.sheet);
+        sheet->setToolTip(page.hint);
+        this->*page.image = Image(sheet, page.chart, 2, 2, 403, 100);
+        const int tab = DistribPageCtrl->addTab(sheet, QString::fromUtf8(page.caption));
+        DistribPageCtrl->setTabToolTip(tab, page.hint);
+        DistribPageCtrl->setTabVisible(tab, false);
         TabSheets[i] = sheet;
     }
 
@@ -196,6 +248,7 @@ void TMainFrm::CreateControls() {
     TrackBarHT->SetPosition(80);
     for (QFrame* panel : {TestModePanel, TimePanel, ThresholdPanel, HTVoltagePanel})
         EnablePanel(panel, false);
+    for (QComboBox* list : {CableLst, NodeRangeLst, TimeLst, ThresholdLst}) WidenOpenList(list);
 
     // --- the wiring diagrams ----------------------------------------------------------------
     auto diagram = [&](QFrame*& bevel, ImageControl*& image, QLabel*& caption, const char* bevelName,

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <memory>
 
+#include "interface/AppSetup.h"
 #include "interface/Main.h"
 #include "platform/LibFtdiDriver.h"
 #include "platform/qt/AlsaTones.h"
@@ -49,8 +50,7 @@ public:
 
 int main(int argc, char** argv) {
     Application app(argc, argv);
-    QApplication::setApplicationName("Calbrix");
-    QApplication::setApplicationDisplayName("Calbrix");
+    SetUpApplication();
 
     platform::QtMessageBoxes boxes;
     app.boxes = &boxes;

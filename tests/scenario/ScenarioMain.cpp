@@ -10,6 +10,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "interface/AppSetup.h"
 #include "tests/scenario/Harness.h"
 
 namespace {
@@ -46,7 +47,7 @@ int Compare(const std::string& got, const std::string& expected) {
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Calbrix");
+    SetUpApplication();
     std::string scenarioFile, check, write;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--check") && i + 1 < argc)
