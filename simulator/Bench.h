@@ -23,6 +23,10 @@ struct Conductor {
     double ohms = 0.05;
     bool open = false;
     std::vector<std::pair<double, double>> openWindowsMs; // intermittent: open in [from, to)
+    // Intermittent by readings: open for the take-out readings fromReading..toReading (1 = the
+    // first after the box last selected nodes with 'O'); 0 = no such window.
+    int openFromReading = 0;
+    int openToReading = 0;
 
     // A constructor rather than brace-initialising the aggregate: with the window list left
     // out, {a, b, ohms} would trip -Wmissing-field-initializers under -Werror.
@@ -77,6 +81,10 @@ struct Bench {
     std::vector<Leak> leaks;
 
     bool takeOutPlugged = false;
+    // The wire changes to takeOutFlipTo at the takeOutFlipIn-th supply reading from now
+    // (0 = no change coming); that reading already sees the new state.
+    int takeOutFlipIn = 0;
+    bool takeOutFlipTo = false;
     std::vector<Touch> touches;
 
     Meter meter;

@@ -135,8 +135,14 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
         s.silent = YesNo(line, value(1));
     } else if (key == "takeout") {
         const std::string& t = value(1);
-        if (t != "plugged" && t != "unplugged") Fail(line, "takeout is plugged or unplugged");
-        b.takeOutPlugged = t == "plugged";
+        if (t == "plugged-at" || t == "unplugged-at") {
+            b.takeOutFlipIn = static_cast<int>(Ranged(line, value(2), 1, 1000000));
+            b.takeOutFlipTo = t == "plugged-at";
+        } else if (t == "plugged" || t == "unplugged") {
+            b.takeOutPlugged = t == "plugged";
+        } else {
+            Fail(line, "takeout is plugged, unplugged, plugged-at N or unplugged-at N");
+        }
     } else if (key == "touch") {
         Touch touch;
         touch.node = Node(line, value(1));
@@ -149,9 +155,29 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
     } else if (key == "conductor") {
         const int a = Node(line, value(1));
         const int c = Node(line, value(2));
-        const double ohms = w.size() > 3 && w[3] != "open" ? Number(line, w[3]) : 0.05;
-        const bool open = (w.size() > 3 && w[3] == "open") || (w.size() > 4 && w[4] == "open");
-        b.conductors.emplace_back(a, c, ohms, open);
+        // conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] [readings FROM [TO]]
+        Conductor conductor(a, c);
+        for (size_t i = 3; i < w.size(); ++i) {
+            if (w[i] == "open") {
+                conductor.open = true;
+            } else if (w[i] == "between") {
+                const double from = Number(line, value(i + 1));
+                conductor.openWindowsMs.emplace_back(from, Number(line, value(i + 2)));
+                i += 2;
+            } else if (w[i] == "readings") {
+                conductor.openFromReading = static_cast<int>(Ranged(line, value(i + 1), 1, 1000000));
+                if (i + 2 < w.size())
+                    conductor.openToReading = static_cast<int>(
+                        Ranged(line, w[i + 2], conductor.openFromReading, 1000000));
+                i = w.size();
+            } else if (i == 3) {
+                conductor.ohms = Number(line, w[3]);
+            } else {
+                Fail(line, "conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] "
+                           "[readings FROM [TO]]");
+            }
+        }
+        b.conductors.push_back(conductor);
     } else if (key == "straight") {
         const long n = Integer(line, value(1));
         if (n < 0 || n > 96) Fail(line, "straight takes 0..96 conductors");

@@ -240,6 +240,7 @@ void CalbrixBox::FinishPayload(uint64_t atNs) {
         }
         Send('k', ready);
         (command_ == 'O' ? takeOut_ : relays_) = lists;
+        if (command_ == 'O') takeOutReadings_ = 0;
         Send('R', settled);
         break;
     }
@@ -284,6 +285,8 @@ void CalbrixBox::FireTimer() {
     const double atMs = static_cast<double>(at) / 1e6;
 
     if (reply_ == Reply::Supplies) {
+        if (bench_.takeOutFlipIn > 0 && --bench_.takeOutFlipIn == 0)
+            bench_.takeOutPlugged = bench_.takeOutFlipTo;
         const std::array<uint16_t, 4> words = {
             ReferenceWord(bench_), Supply12Word(bench_), TakeOutWord(atMs),
             static_cast<uint16_t>(bench_.takeOutPlugged ? 0 : 1)};
@@ -341,10 +344,23 @@ std::array<uint16_t, 15> CalbrixBox::ChannelWords(Reply reply, double atMs) cons
     return words;
 }
 
-uint16_t CalbrixBox::TakeOutWord(double atMs) const {
+uint16_t CalbrixBox::TakeOutWord(double atMs) {
     const uint16_t none = NoCurrentWord(bench_, bench_.takeOutStandby);
     const int from = takeOut_.SlotNode(0);
     if (!takeOut_.active || !NodeServed(bench_, from)) return none;
+    // Conductors that open for some readings of their selection are open now or not.
+    ++takeOutReadings_;
+    const bool byReadings = std::any_of(bench_.conductors.begin(), bench_.conductors.end(),
+                                        [](const Conductor& c) { return c.openFromReading > 0; });
+    Bench now;
+    if (byReadings) {
+        now = bench_;
+        for (Conductor& c : now.conductors)
+            if (c.openFromReading > 0 && takeOutReadings_ >= c.openFromReading &&
+                (c.openToReading == 0 || takeOutReadings_ <= c.openToReading))
+                c.open = true;
+    }
+    const Bench& bench = byReadings ? now : bench_;
     std::vector<std::pair<int, double>> targets;
     for (int k = 1; k <= 12; ++k)
         if (NodeServed(bench_, takeOut_.SlotNode(k)))
@@ -352,7 +368,7 @@ uint16_t CalbrixBox::TakeOutWord(double atMs) const {
     if (bench_.takeOutPlugged)
         for (const Touch& t : bench_.touches)
             if (atMs >= t.fromMs && atMs < t.toMs) targets.emplace_back(t.node, t.ohms);
-    const double ohms = PathOhms(bench_, from, targets, atMs);
+    const double ohms = PathOhms(bench, from, targets, atMs);
     return ohms < NoPath ? ContinuityWord(bench_, ohms) : none;
 }
 

@@ -69,7 +69,7 @@ private:
     void StartMeasuring(Reply reply, uint64_t atNs);
     double MeasureMs(uint8_t steps, uint8_t shift) const;
     std::array<uint16_t, 15> ChannelWords(Reply reply, double atMs) const;
-    uint16_t TakeOutWord(double atMs) const;
+    uint16_t TakeOutWord(double atMs);
     uint64_t FirmwareNs() const { return MsToNs(timing_.firmwareMs); }
 
     Bench& bench_;
@@ -89,6 +89,7 @@ private:
     std::array<uint8_t, 30> sent_{};
 
     Selection measure_, takeOut_, relays_; // 'T', 'O', 'Y'
+    int takeOutReadings_ = 0;              // take-out readings since the last 'O'
 
     std::vector<Frame> frames_;
 };

@@ -5,12 +5,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QEnterEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPrinter>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -93,6 +95,16 @@ public:
         if (++shownThisStep > MaxBoxesPerStep)
             h_.Defer("more than " + std::to_string(MaxBoxesPerStep) +
                      " message boxes in one step; the last: " + QuoteText(r.Text));
+        // What the operator does while the box is up (pull a wire out, say) before answering.
+        if (!h_.onBox_.empty()) {
+            const std::string step = h_.onBox_.front();
+            h_.onBox_.pop_front();
+            try {
+                h_.RunStep(step);
+            } catch (const std::exception& e) {
+                h_.Defer("on-box step \"" + step + "\": " + e.what());
+            }
+        }
         if (!h_.deferred_.empty()) {
             answer = GiveUp(r);
         } else if (!script.empty()) {
@@ -124,6 +136,8 @@ public:
     void Beep(uint32_t frequencyHz, uint32_t ms) override {
         h_.Log("tone " + std::to_string(frequencyHz) + " Hz " + std::to_string(ms) + " ms");
         h_.clock_.Sleep(ms);
+        h_.RunWhen(h_.whenTone_, [](const std::string& count) { return count == "1"; });
+        for (auto& [count, step] : h_.whenTone_) count = std::to_string(std::stoi(count) - 1);
     }
 
 private:
@@ -301,7 +315,19 @@ Harness::~Harness() {
 }
 
 void Harness::Log(const std::string& line) {
-    out_ << line << "\n";
+    // Paths of the run's folders read the same wherever the tree and the temporary drive are.
+    std::string shown = line;
+    const std::pair<const std::string&, const char*> roots[] = {
+        {process_->programFolder, "{program}/"},
+        {process_->dataRoot, "{data}"},
+    };
+    for (const auto& [root, name] : roots) {
+        if (root.empty()) continue;
+        for (size_t at = shown.find(root); at != std::string::npos;
+             at = shown.find(root, at + std::string(name).size()))
+            shown.replace(at, root.size(), name);
+    }
+    out_ << shown << "\n";
 }
 
 void Harness::Defer(const std::string& error) {
@@ -311,6 +337,12 @@ void Harness::Defer(const std::string& error) {
 std::string Harness::Path(const std::string& name) const {
     if (!name.empty() && name[0] == '/') return name;
     return baseFolder_ + "/" + name;
+}
+
+std::string Harness::DataPath(const std::string& name) const {
+    if (!name.empty() && name[0] == '/') return name;
+    if (!dataRoot_) throw ScenarioError("files of the temporary drive come after start");
+    return process_->dataRoot + "/" + name;
 }
 
 std::string Harness::Shown(const std::string& path) const {
@@ -369,6 +401,22 @@ void Harness::ProcessMessages() {
         }
     }
     CheckWatches();
+}
+
+void Harness::RunWhen(std::vector<std::pair<std::string, std::string>>& pending,
+                      const std::function<bool(const std::string&)>& due) {
+    // The first pending step whose condition is met runs, once, inside the program's work.
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        if (!due(it->first)) continue;
+        const std::string step = it->second;
+        pending.erase(it);
+        try {
+            RunStep(step);
+        } catch (const std::exception& e) {
+            Defer("step \"" + step + "\": " + e.what());
+        }
+        return;
+    }
 }
 
 void Harness::WaitMs(uint64_t ms) {
@@ -448,8 +496,18 @@ void Harness::Start() {
     window_->OnReportLine = [this](const ReportLine& line) {
         Log("report " + ColourText(line.Colour) + " " + std::to_string(line.Style) + " " +
             QuoteText(line.Text));
+        RunWhen(whenReport_,
+                [&](const std::string& prefix) { return line.Text.rfind(prefix, 0) == 0; });
     };
+    // A panel written again with the text it shows (the remaining time after every node)
+    // tells the operator nothing new.
+    statusShown_.fill(std::string(1, '\0'));
     window_->OnStatusPanel = [this](int panel, const std::string& text) {
+        if (panel >= 0 && panel < 3) {
+            auto& shown = statusShown_[static_cast<size_t>(panel)];
+            if (shown == text) return;
+            shown = text;
+        }
         Log("status " + std::to_string(panel) + " " + QuoteText(text));
     };
     window_->show();
@@ -667,6 +725,41 @@ void Harness::RunStep(const std::string& line) {
         SetStep(w, rest(2));
     } else if (step == "track") {
         TrackStep(w);
+    } else if (step == "mouse-move" || (step == "mouse-down" &&
+                                         dynamic_cast<ImageControl*>(Control(arg(1))))) {
+        // The mouse at (X, Y) of a control: the cursor goes there, then the move or the press.
+        QWidget* widget = Control(arg(1));
+        const QPoint local(Int(arg(2)), Int(arg(3)));
+        const QPoint global = widget->mapToGlobal(local);
+        cursor_->position = {global.x(), global.y()};
+        if (step == "mouse-move") {
+            QMouseEvent move(QEvent::MouseMove, local, global, Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QCoreApplication::sendEvent(widget, &move);
+        } else {
+            QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(widget, &press);
+            QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton,
+                                Qt::NoButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(widget, &release);
+        }
+    } else if (step == "when-report") {
+        // when-report PREFIX STEP: STEP runs right after the next report line that starts so.
+        if (w.size() < 3) throw ScenarioError("when-report PREFIX STEP");
+        whenReport_.emplace_back(arg(1), rest(2));
+    } else if (step == "when-tone") {
+        // when-tone N STEP: STEP runs right after the Nth tone from now.
+        if (w.size() < 3 || Int(arg(1)) < 1) throw ScenarioError("when-tone N STEP");
+        whenTone_.emplace_back(std::to_string(Int(arg(1))), rest(2));
+    } else if (step == "data-file") {
+        // data-file NAME: an empty file where the program may want a folder.
+        if (!dataRoot_) throw ScenarioError("data-file comes after start");
+        QFile file(dataRoot_->filePath(QString::fromStdString(arg(1))));
+        if (!file.open(QIODevice::WriteOnly)) throw ScenarioError("cannot make " + arg(1));
+    } else if (step == "on-box") {
+        if (w.size() < 2) throw ScenarioError("on-box STEP");
+        onBox_.push_back(rest(1));
     } else if (step == "mouse-down") {
         auto* label = dynamic_cast<ColorLabel*>(Control(arg(1)));
         if (!label || !label->OnMouseDown) throw ScenarioError(arg(1) + " takes no mouse press");
@@ -747,7 +840,7 @@ void Harness::RunStep(const std::string& line) {
         if (arg(1) == "cancel")
             dialogs_->saveAnswers.emplace_back();
         else
-            dialogs_->saveAnswers.emplace_back(Path(arg(1)));
+            dialogs_->saveAnswers.emplace_back(DataPath(arg(1)));
     } else if (step == "font") {
         // font FAMILY PIXELS [bold] [italic] [underline] [strikeout] | font cancel
         if (arg(1) == "cancel") {
@@ -773,7 +866,7 @@ void Harness::RunStep(const std::string& line) {
         if (arg(1) == "cancel")
             dialogs_->printAnswers.emplace_back();
         else
-            dialogs_->printAnswers.emplace_back(Path(arg(1)));
+            dialogs_->printAnswers.emplace_back(DataPath(arg(1)));
     } else if (step == "date") {
         // date YYYY-MM-DD HH:MM:SS: the wall clock the program sees from now on
         platform::CivilTime t;

@@ -2,7 +2,10 @@
 // Runs the real main window offscreen on the virtual clock against a simulated bench, from a
 // scenario of steps, and writes a transcript of what the operator would see: one event a line.
 
+#include <array>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -69,6 +72,8 @@ private:
     std::string Describe(const std::string& name);
     QWidget* Control(const std::string& name);
     std::string Path(const std::string& name) const;
+    // A file of the temporary drive (what the program saves and prints goes there).
+    std::string DataPath(const std::string& name) const;
     // A path as the transcript shows it, independent of where the tree is checked out.
     std::string Shown(const std::string& path) const;
     std::vector<std::string> Words(const std::string& line) const;
@@ -99,6 +104,15 @@ private:
     std::vector<QDialog*> modal_;
     // Steps to run inside the next modal window of a name, in order.
     std::multimap<std::string, std::string> dialogSteps_;
+    // Steps to run while the next message boxes are up, one a box.
+    std::deque<std::string> onBox_;
+    // Steps waiting for a report line that starts with a text, or for a number of tones.
+    std::vector<std::pair<std::string, std::string>> whenReport_;
+    std::vector<std::pair<std::string, std::string>> whenTone_;
+    void RunWhen(std::vector<std::pair<std::string, std::string>>& pending,
+                 const std::function<bool(const std::string&)>& due);
+    // What each status panel shows, so that rewriting the same text is not logged.
+    std::array<std::string, 3> statusShown_;
 };
 
 } // namespace scenario
