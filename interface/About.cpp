@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTextCursor>
 
 #include <functional>
 #include <memory>
@@ -137,6 +138,9 @@ void TAboutBoxFrm::FormCreate() {
 
     for (const std::string& comments : VersionComments(ProgramVersion()))
         Memo1->appendPlainText(QString::fromStdString(comments));
+    // Appending scrolls to the last line; the box reads from the first.
+    Memo1->moveCursor(QTextCursor::Start);
+    Memo1->ensureCursorVisible();
 }
 
 void TAboutBoxFrm::Label3Click() {
