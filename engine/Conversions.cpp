@@ -27,14 +27,20 @@ float ReadingAboveMid(int64_t raw, float supply5V) {
 }
 
 int64_t RawToIsolationOhms(int32_t raw, float supply5V) {
-    const float x = ReadingAboveMid(raw, supply5V);
+    return IsolationOhmsAboveMid(ReadingAboveMid(raw, supply5V));
+}
+
+int32_t RawToContinuityOhms(uint16_t raw, float supply5V) {
+    return ContinuityOhmsAboveMid(ReadingAboveMid(raw, supply5V), supply5V);
+}
+
+int64_t IsolationOhmsAboveMid(float x) {
     if (!(static_cast<double>(x) > 0.001)) return IsolationOpenOhms;
     const int64_t r = TruncateToInt64(79750000.0L / static_cast<long double>(x) - 100000 - 99000);
     return r < 0 ? 0 : r;
 }
 
-int32_t RawToContinuityOhms(uint16_t raw, float supply5V) {
-    const float x = ReadingAboveMid(raw, supply5V);
+int32_t ContinuityOhmsAboveMid(float x, float supply5V) {
     if (!(static_cast<double>(x) > 0.001)) return ContinuityOpenOhms;
     const long double value =
         (static_cast<long double>(supply5V) - 2.5L) * 200 / static_cast<long double>(x) - 200 - 100;

@@ -17,6 +17,11 @@ float ReadingAboveMid(int64_t raw, float supply5V);
 int64_t RawToIsolationOhms(int32_t raw, float supply5V);
 int32_t RawToContinuityOhms(uint16_t raw, float supply5V);
 
+// The second step of both conversions, from x as the first step kept it: the open value when
+// x is not above 0.001, else the resistance, 0 for a negative one.
+int64_t IsolationOhmsAboveMid(float x);
+int32_t ContinuityOhmsAboveMid(float x, float supply5V);
+
 // The 5 V supply from the 2.5 V reference reading: 2560 / (ref * (1/60)), kept as a float.
 float Supply5VFromReference(uint16_t refRaw);
 

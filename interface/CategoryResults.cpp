@@ -4,13 +4,21 @@
 #include <QVBoxLayout>
 
 #include "interface/Main.h"
+#include "interface/Fonts.h"
 
 TCategoryResultsFrm::TCategoryResultsFrm(TMainFrm& owner) : QDialog(&owner) {
     setObjectName("CategoryResultsFrm");
     setWindowTitle("Category results");
+    setFont(fonts::DesignFont(fonts::Face::MsSansSerif, 11));
+    resize(404, 356);
+    setFixedWidth(404);
+
     ResultsMemo = new QTextEdit(this);
     ResultsMemo->setObjectName("ResultsMemo");
+    // Read-only: Enter, like every other key, changes nothing in the list.
     ResultsMemo->setReadOnly(true);
+    ResultsMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ResultsMemo->setFont(fonts::DesignFont(fonts::Face::Tahoma, 11));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(ResultsMemo);

@@ -1,5 +1,7 @@
 #pragma once
-// The category results window: the connections of one bin of a distribution chart.
+// The category results window: the connections of one bin of a distribution chart. Its opener
+// sets the caption and fills ResultsMemo; the window is as wide as a report line and as tall as
+// the operator likes.
 
 #include <QDialog>
 

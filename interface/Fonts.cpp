@@ -18,10 +18,16 @@ bool LoadDesignFonts(const QString& folder) {
     return false;
 }
 
-QFont DesignFont(Face face, int pixels) {
-    QFont font(face == Face::Tahoma ? QStringLiteral("Tahoma") : QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif); // the substitute when the face is not loaded
+QFont DesignFont(Face face, int pixels, bool bold) {
+    QFont font;
+    // Where the face is not loaded, one of about its width, so fixed-size labels still hold
+    // their captions.
+    font.setFamilies({face == Face::Tahoma ? QStringLiteral("Tahoma") : QStringLiteral("MS Sans Serif"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans Condensed")});
+    font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
+    font.setBold(bold);
     return font;
 }
 

@@ -19,6 +19,6 @@ inline constexpr const char* DesignFontFolder = "/usr/share/wine/fonts";
 bool LoadDesignFonts(const QString& folder = DesignFontFolder);
 
 // The face at a height in pixels (not points: the design is in pixels).
-QFont DesignFont(Face face, int pixels);
+QFont DesignFont(Face face, int pixels, bool bold = false);
 
 } // namespace fonts

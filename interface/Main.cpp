@@ -20,6 +20,7 @@
 #include <exception>
 
 #include "definitions/TestNameRules.h"
+#include "interface/About.h"
 #include "interface/ColorLabel.h"
 #include "interface/Pictures.h"
 #include "interface/widgets/ImageControl.h"
@@ -205,6 +206,7 @@ void TMainFrm::Timer1Timer() {
 
     setWindowIcon(QIcon(AnimationFrame(Timer1Tag)));
     Timer1Tag = Timer1Tag >= 19 ? 0 : Timer1Tag + 1;
+    if (AboutBox) AboutBox->Image1->setPixmap(AnimationFrame(Timer1Tag));
 
     // A tick nested in the check's message processing counts past 10 and reads nothing.
     if (StaticTextStatus->text() == "Connected" && ++SupplyTicks == 10) {

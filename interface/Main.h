@@ -34,6 +34,7 @@ class QToolButton;
 class QWidget;
 
 class ColorLabel;
+class TAboutBoxFrm;
 class ImageControl;
 class TrackBar;
 
@@ -366,16 +367,19 @@ public:
     void ResetSupplyLabels();
 
     // Help (interface/Help.cpp): the operator's guide at its contents page, and closing every
-    // help window the program opened (at exit).
+    // help window the program opened (at exit). About (interface/About.cpp): the About box,
+    // held in AboutBox while it is shown.
+    void HelpButtonClick();
     void ShowHelp();
     void CloseAllHelp();
+    void AboutButtonClick();
 
     uint8_t StraightAPlugSwitch = 0;
     uint8_t Iso9001Switch = 0;
     uint8_t PartialRelaysSwitch = 0;
     uint32_t ShowVoltageLabel = 0;
     int32_t RunsSinceSelfTest = 0;
-    QWidget* AboutBox = nullptr;
+    TAboutBoxFrm* AboutBox = nullptr;
 
     // Timer state: ticks since the voltage label last changed, ticks since the last supply
     // reading, and the icon frame (the timer's tag).

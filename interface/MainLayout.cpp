@@ -322,6 +322,8 @@ void TMainFrm::ConnectHandlers() {
     };
     on(PowerBtn, &QPushButton::clicked, &TMainFrm::PowerBtnClick);
     on(CableLst, &QComboBox::activated, &TMainFrm::CableLstChange);
+    on(HelpButton, &QToolButton::clicked, &TMainFrm::HelpButtonClick);
+    on(AboutButton, &QToolButton::clicked, &TMainFrm::AboutButtonClick);
     StaticTextSelectATestToRun->OnMouseDown = [this](Qt::KeyboardModifiers) {
         RunHandler([this] { StaticTextSelectATestToRunClick(); });
     };
