@@ -12,27 +12,20 @@
 #include "boardtester/Main.h"
 #include "platform/qt/QtPortCtl.h"
 #include "simulator/SwitchBoardFixture.h"
+#include "tests/support/TestServices.h"
 
 namespace {
 
 struct Rig {
-    explicit Rig(sim::FixtureSetup setup) : fixture(sim::SimulatedFixture(clock, setup)) {
+    explicit Rig(sim::FixtureSetup setup) : fixture(sim::SimulatedFixture(p.clock, setup)) {
         fixture->SetRecording(false);
         frm.show();
     }
     void Run() { frm.TestButtonClick(); }
 
-    platform::VirtualClock clock;
+    testing_support::TestPlatform p;
     std::unique_ptr<sim::SimulatedFtdi> fixture;
-    platform::ScriptedMessageBoxes boxes;
-    platform::ScriptedEventPump events;
-    platform::RecordingCursor cursor;
-    platform::VirtualTimers timers{clock};
-    platform::RecordingTones tones{clock};
-    platform::RecordingProcess process;
-    platform::ManualDeviceWatcher devices;
-    platform::Services services{clock,  *fixture, boxes,   events, cursor,
-                                timers, tones,    process, devices};
+    platform::Services services = testing_support::ServicesOf(p, *fixture);
     platform::QtPortCtlFactory serialPorts;
     relmora::TMainFrm frm{services, serialPorts};
 };
@@ -66,6 +59,13 @@ void GridRepaint(benchmark::State& state) {
     for (auto _ : state) rig.frm.DrawResultGrid();
 }
 BENCHMARK(GridRepaint)->Unit(benchmark::kMicrosecond);
+
+void GridDrawHidden(benchmark::State& state) {
+    Rig rig(StuckOutput(sim::Timing::Zero()));
+    rig.frm.hide();
+    for (auto _ : state) rig.frm.DrawResultGrid();
+}
+BENCHMARK(GridDrawHidden)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 #include "boardtester/GridSurface.h"
 #include "boardtester/Main.h"
 #include "boardtester/UpDown.h"
@@ -80,7 +82,10 @@ void TMainFrm::CreateControls() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    QFont font("MS Sans Serif");
+    // The window's typeface, 11 pixels high; where it is missing a narrow sans-serif keeps
+    // the captions within their places.
+    QFont font;
+    font.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Nimbus Sans Narrow"});
     font.setPixelSize(11);
     setFont(font);
     QPalette pal = palette();
@@ -135,7 +140,12 @@ void TMainFrm::CreateGridCaptions(QWidget* area) {
 
     for (int t = 0; t < TestCount; ++t) {
         const int y = GridTop - 1 + GridPitch * t;
-        Caption(area, RowNames[t].Text, 145, y, 62)->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        // Right-aligned on the box's right edge; a typeface wider than the window's own
+        // widens the box to the left rather than cut the arrow off.
+        auto* name = Caption(area, RowNames[t].Text, 145, y);
+        const int width = std::max(62, name->width());
+        name->setGeometry(145 + 62 - width, y, width, TextHeight);
+        name->setAlignment(Qt::AlignRight | Qt::AlignTop);
         if (RowNames[t].Arrow) Caption(area, RowNames[t].Arrow, 145, y);
     }
 }

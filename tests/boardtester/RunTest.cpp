@@ -254,3 +254,35 @@ TEST(RunTest, WholeRunOverAPtyThroughTheSerialPort) {
     EXPECT_EQ(pty.Received(), (std::vector<uint8_t>{'T'}));
     EXPECT_TRUE(rig.frm.UpDownOutput->isEnabled());
 }
+
+TEST(RunTest, GridHasThePixelsOfItsSquaresDrawnBoxAfterBox) {
+    sim::FixtureSetup setup;
+    setup.board.stuckOutputs.push_back({4, true});
+    setup.board.stuckOutputs.push_back({9, false});
+    setup.board.inputsStuckHigh.insert(3);
+    Rig rig(setup);
+    rig.Run();
+    rig.frm.Measures[2][9][4][3] = -1; // a byte that never came
+    rig.frm.InputIndex = 2;
+    rig.frm.OutputIndex = 9;
+    rig.frm.DrawResultGrid();
+
+    QImage reference(790, 308, QImage::Format_RGB32);
+    reference.fill(ToQColor(clBtnFace));
+    Canvas canvas(reference);
+    for (int t = 0; t < TestCount; ++t)
+        for (const GridSquare& s : GridSquares) {
+            canvas.Brush.SetColor(CellColor(rig.frm.Measures, 2, 9, t, s.Byte, s.Bit));
+            const int y = GridTop + GridPitch * t;
+            canvas.Rectangle(s.X, y, s.X + GridSquareSize, y + GridSquareSize);
+        }
+    const Canvas& drawn = rig.frm.Surface()->GetCanvas();
+    int differing = 0;
+    for (int y = 0; y < 308; ++y)
+        for (int x = 0; x < 470; ++x) differing += drawn.Pixel(x, y) != canvas.Pixel(x, y);
+    EXPECT_EQ(differing, 0);
+    // Every colour is there: input "2" that stays high, output 10 stuck at Gnd.
+    EXPECT_EQ(canvas.Pixel(InputX(3) + 5, GridTop + GridPitch * 3 + 5), clRed);
+    EXPECT_EQ(canvas.Pixel(OutputX(9) + 5, GridTop + 5), clBlack);
+    EXPECT_EQ(canvas.Pixel(OutputX(9) + 5, GridTop + GridPitch * 2 + 5), clLime);
+}
