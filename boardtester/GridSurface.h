@@ -3,6 +3,7 @@
 // repaint handler and by code (a run, the up-downs). Every repaint asks the handler first.
 
 #include <QPaintEvent>
+#include <QPainter>
 
 #include <functional>
 
@@ -13,24 +14,23 @@ namespace relmora {
 class GridSurface final : public ImageControl {
 public:
     explicit GridSurface(QWidget* parent) : ImageControl(parent) {
-        // Drawing does not schedule repaints: painting from the repaint handler would
-        // otherwise ask for the next one for ever.
+        // The code that draws says what it changed.
         GetCanvas().OnChange = nullptr;
     }
 
-    bool Painting() const { return painting_; }
     std::function<void()> OnPaint;
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        painting_ = true;
         if (OnPaint) OnPaint();
-        painting_ = false;
-        ImageControl::paintEvent(event);
+        // Drawn from a view of the picture's pixels: a shared copy would make the next drawing
+        // on the canvas copy the whole picture first.
+        const QImage& picture = Picture();
+        const QImage view(picture.constBits(), picture.width(), picture.height(),
+                          picture.bytesPerLine(), picture.format());
+        QPainter painter(this);
+        for (const QRect& r : event->region()) painter.drawImage(r, view, r);
     }
-
-private:
-    bool painting_ = false;
 };
 
 } // namespace relmora

@@ -10,7 +10,6 @@
 #include <QScreen>
 
 #include <exception>
-#include <utility>
 
 #include "boardtester/GridSurface.h"
 #include "boardtester/UpDown.h"
@@ -19,20 +18,12 @@ namespace relmora {
 
 namespace {
 const char* const AppCaption = "Relmora";
-
-// The two blocks of squares, inputs and outputs: left edge of the first square and right edge
-// of the last.
-constexpr std::pair<int, int> GridBlocks[] = {{8, 8 + GridPitch* InputCount},
-                                              {218, 218 + GridPitch* OutputCount}};
-
-// Where the grid lies on the client area, for repainting it alone.
-const QRect GridArea(8, GridTop, 218 + GridPitch * (OutputCount - 1) + GridSquareSize - 8,
-                     GridPitch*(TestCount - 1) + GridSquareSize);
 } // namespace
 
 TMainFrm::TMainFrm(platform::Services& services, platform::PortCtlFactory& serialPorts,
                    QWidget* parent)
     : QWidget(parent), services_(services), serialPorts_(serialPorts) {
+    shownColours_.fill(NotShown);
     CreateControls();
     PortComboBox->setCurrentIndex(0);
     LoadExpectedPattern();
@@ -96,36 +87,24 @@ platform::TColor TMainFrm::GetCellColor(int byte, int bit) const {
 void TMainFrm::DrawResultGrid() {
     StaticTextInput->setText(QString::fromStdString(InputName(InputIndex)));
     StaticTextOutput->setText(QString::fromStdString(OutputName(OutputIndex)));
-    // Each square is an 11-pixel box on a 10-pixel pitch outlined with the surface's pen, so
-    // neighbours share their outline: the insides are filled square by square and the outlines
-    // drawn once as the lines they make up, giving the same pixels as box after box at a
-    // fraction of the cost (a run repaints the grid 312 times).
+    // The picture keeps what was drawn: a square already showing its colour is left as it is.
+    // A run repaints the grid 312 times and changes a few squares each time.
     auto& canvas = surface_->GetCanvas();
+    QRect changed;
+    size_t n = 0;
     for (TestIndex = 0; TestIndex < TestCount; ++TestIndex) {
         const int y = GridTop + GridPitch * TestIndex;
         for (const GridSquare& square : GridSquares) {
-            canvas.Brush.SetColor(GetCellColor(square.Byte, square.Bit));
-            canvas.FillRect(square.X + 1, y + 1, square.X + GridSquareSize - 1,
-                            y + GridSquareSize - 1);
+            const platform::TColor colour = GetCellColor(square.Byte, square.Bit);
+            platform::TColor& shown = shownColours_[n++];
+            if (shown == colour) continue;
+            shown = colour;
+            canvas.Brush.SetColor(colour);
+            canvas.Rectangle(square.X, y, square.X + GridSquareSize, y + GridSquareSize);
+            changed |= QRect(square.X, y, GridSquareSize, GridSquareSize);
         }
     }
-    const int bottom = GridTop + GridPitch * TestCount;
-    for (const auto& [left, right] : GridBlocks) {
-        for (int x = left; x <= right; x += GridPitch) {
-            canvas.MoveTo(x, GridTop);
-            canvas.LineTo(x, bottom + 1);
-        }
-        for (int y = GridTop; y <= bottom; y += GridPitch) {
-            canvas.MoveTo(left, y);
-            canvas.LineTo(right + 1, y);
-        }
-    }
-    // Shown at once: a run processes no window messages until it ends.
-    if (!surface_->Painting()) {
-        surface_->repaint(GridArea);
-        StaticTextInput->repaint();
-        StaticTextOutput->repaint();
-    }
+    if (!changed.isEmpty()) surface_->update(changed);
 }
 
 void TMainFrm::DiagnoseAnomalies() {

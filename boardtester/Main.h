@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -96,6 +97,9 @@ private:
     platform::Services& services_;
     platform::PortCtlFactory& serialPorts_;
     GridSurface* surface_ = nullptr;
+    // The colour each square of the grid shows, row by row; NotShown before it is drawn.
+    static constexpr platform::TColor NotShown = 0xFFFFFFFF;
+    std::array<platform::TColor, TestCount*(InputCount + OutputCount)> shownColours_{};
 };
 
 } // namespace relmora

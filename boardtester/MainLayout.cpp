@@ -119,6 +119,9 @@ void TMainFrm::CreateControls() {
     UpDownOutput = Placed(new UpDown(0, OutputCount - 1, box), "UpDownOutput", 12, 59, 33, 16);
     LabelOutput = Placed(Caption(box, "Output :", 52, 60), "LabelOutput", 52, 60, 40, TextHeight);
     StaticTextOutput = Placed(new QLabel("-", box), "StaticTextOutput", 92, 60, 16, TextHeight);
+    // The two texts change with every configuration a run shows: painted on their own
+    // background, they do not make the frame behind them repaint.
+    for (QLabel* text : {StaticTextInput, StaticTextOutput}) text->setAutoFillBackground(true);
     for (QWidget* w : std::initializer_list<QWidget*>{UpDownInput, LabelInput, StaticTextInput,
                                                       UpDownOutput, LabelOutput, StaticTextOutput})
         w->setEnabled(false);

@@ -3,6 +3,8 @@
 // leaves behind whatever happened.
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -60,7 +62,9 @@ void TMainFrm::OpenFixture() {
 void TMainFrm::ShowProgress(int configuration) {
     Memo1->clear();
     AddLogLine(ProgressLine(configuration));
-    Memo1->viewport()->repaint(); // no window messages are processed during the stream
+    // The grid and the log on the screen now, in one go: the run processes no window messages
+    // until it ends, so nothing else would paint them.
+    QCoreApplication::sendPostedEvents(this, QEvent::UpdateRequest);
 }
 
 bool TMainFrm::ReadStream() {
