@@ -5,6 +5,7 @@
 // PurgeRx, PurgeTx, SetBaudRate.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "link/Portvirt.h"
@@ -25,6 +26,10 @@ struct WaitingRules {
     uint32_t waitForLimitMs = 300000;
     bool waitForRaisesWhenClosed = true; // else the default cursor and false
     int identifyFallbackBaud = 115200;   // tried once in the sixth cycle
+    bool identifyDrainsOnlyWhileOpen = false;
+    // When set: looked at after the pause of each cycle; true means it found line errors and
+    // cleared them, and the echo is not read in that cycle.
+    std::function<bool()> identifyClearsLineErrors;
 };
 
 template <class Port> bool IsOpen(Port& port) {
@@ -91,12 +96,14 @@ bool WaitingWaitFor(Port& port, platform::Services& services, const WaitingRules
     }
 }
 
-template <class Port>
-void WaitingPutCom(Port& port, platform::Services& services, uint8_t b, uint32_t byteDelayMs) {
+// Repeats tryWrite (true once the port took the bytes), then waits for the transmit queue to
+// empty and makes the pause after a byte.
+template <class Port, class TryWrite>
+void WaitingPut(Port& port, platform::Services& services, TryWrite tryWrite, uint32_t byteDelayMs) {
     for (;;) {
         services.events.ProcessMessages();
         if (!IsOpen(port)) RaisePortError(services, PutComError);
-        if (port.WriteByte(b) == 0) break;
+        if (tryWrite()) break;
     }
     for (;;) {
         const int pending = port.TxCount();
@@ -105,6 +112,12 @@ void WaitingPutCom(Port& port, platform::Services& services, uint8_t b, uint32_t
         services.events.ProcessMessages();
     }
     if (byteDelayMs != 0) services.clock.Sleep(byteDelayMs);
+}
+
+template <class Port>
+void WaitingPutCom(Port& port, platform::Services& services, uint8_t b, uint32_t byteDelayMs) {
+    WaitingPut(
+        port, services, [&] { return port.WriteByte(b) == 0; }, byteDelayMs);
 }
 
 template <class Port>
@@ -167,10 +180,12 @@ bool WaitingIdentify(Port& port, platform::Services& services, const WaitingRule
         for (int cycle = 1;; ++cycle) {
             services.events.ProcessMessages();
             uint8_t b = 0;
-            while (port.RxCount() > 0) port.ReadBlock(&b, 1, 5000);
+            while ((!rules.identifyDrainsOnlyWhileOpen || IsOpen(port)) && port.RxCount() > 0)
+                port.ReadBlock(&b, 1, 5000);
             WaitingPutCom(port, services, 0x40, byteDelayMs);
             services.clock.Sleep(100);
             if (cycle == 6) port.SetBaudRate(rules.identifyFallbackBaud);
+            if (rules.identifyClearsLineErrors && rules.identifyClearsLineErrors()) continue;
             b = 0;
             if (port.ReadBlock(&b, 1, 5000) == 1 && b == 0x40) break;
         }

@@ -29,40 +29,14 @@ int CountDevices(platform::FtdiDriver& driver) {
     return static_cast<int>(count);
 }
 
-TPortUSB::TPortUSB(platform::Services& services) : services_(services) {}
-
-int TPortUSB::GetCom() {
-    return boxlink::WaitingGetCom(*this, services_);
-}
-
-void TPortUSB::Close() {
-    if (!IsOpen()) return;
-    SetDtr(false);
-    SetRts(false);
-    Wait(services_.clock, 1);
-    services_.ftdi.Close(Handle);
-    Handle = 0;
-    PortNumber = 0;
-    services_.cursor.SetCursor(platform::CursorShape::Default);
-}
-
-bool TPortUSB::GetString(std::string& text, int maxLen, int timeoutMs) {
-    return boxlink::WaitingGetString(*this, services_, text, maxLen, timeoutMs);
-}
-
-bool TPortUSB::WaitPrompt() {
-    return WaitFor(":>");
-}
+TPortUSB::TPortUSB(platform::Services& services) : UsbPortBase(services, boxlink::WaitingRules{}) {}
 
 int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumber*/,
                    bool /*waitDsr*/, const std::string& /*initString*/, int byteDelayMs) {
     auto& driver = services_.ftdi;
     auto& clock = services_.clock;
     ByteDelayMs = static_cast<uint32_t>(byteDelayMs);
-    if (Handle != 0) {
-        driver.Close(Handle);
-        Handle = 0;
-    }
+    ReleaseStaleHandle();
     PortNumber = -1;
 
     while (CountDevices(driver) == 0) {
@@ -101,47 +75,9 @@ int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumbe
     return GetPortNumber();
 }
 
-bool TPortUSB::SetCmd(uint8_t cmd, int timeoutMs) {
-    return boxlink::WaitingSetCmd(*this, services_, cmd, timeoutMs, ByteDelayMs);
-}
-
-bool TPortUSB::WaitPromptSetCmd(uint8_t cmd, int timeoutMs) {
-    return WaitFor(":>") ? SetCmd(cmd, timeoutMs) : false;
-}
-
-bool TPortUSB::WaitFor(const std::string& pattern) {
-    return boxlink::WaitingWaitFor(*this, services_, rules_, pattern);
-}
-
-void TPortUSB::PutCom(uint8_t b) {
-    boxlink::WaitingPutCom(*this, services_, b, ByteDelayMs);
-}
-
-int TPortUSB::GetBlock(uint8_t* buffer, int count, int timeoutMs) {
-    return boxlink::WaitingGetBlock(*this, services_, buffer, count, timeoutMs);
-}
-
-bool TPortUSB::Identify(std::string& first, std::string& second) {
-    return boxlink::WaitingIdentify(*this, services_, rules_, ByteDelayMs, first, second);
-}
-
-void TPortUSB::GetComBlock(uint8_t* buffer, int length) {
-    for (int i = 0; i < length; ++i) buffer[i] = static_cast<uint8_t>(GetCom());
-}
-
 void TPortUSB::PurgeRx() {
     services_.ftdi.Purge(Handle, platform::FtPurgeRx);
     services_.events.ProcessMessages();
-}
-
-void TPortUSB::PurgeTx() {
-    if (IsOpen()) services_.ftdi.Purge(Handle, platform::FtPurgeTx);
-}
-
-int TPortUSB::WriteByte(uint8_t b) {
-    if (!IsOpen()) return -1;
-    uint32_t written = 0;
-    return services_.ftdi.Write(Handle, &b, 1, written) == FtOk ? 0 : -1;
 }
 
 int TPortUSB::WaitForQueued(uint32_t start, int timeoutMs) {
@@ -180,156 +116,6 @@ int TPortUSB::ReadByte(int timeoutMs) {
     uint32_t got = 0;
     if (services_.ftdi.Read(Handle, &b, 1, got) != FtOk || got != 1) return -1;
     return b;
-}
-
-int TPortUSB::ReadByteNow() {
-    if (!IsOpen()) return -1;
-    uint8_t b = 0;
-    uint32_t got = 0;
-    if (services_.ftdi.Read(Handle, &b, 1, got) != FtOk || got != 1) return -1;
-    return b;
-}
-
-void TPortUSB::SetPortNumber(int value) {
-    PortNumber = value;
-}
-
-void TPortUSB::SetPort(int /*number*/) {}
-
-void TPortUSB::SetBaudRate(int baud) {
-    if (IsOpen()) services_.ftdi.SetBaudRate(Handle, static_cast<uint32_t>(baud));
-}
-
-void TPortUSB::SendLineCharacteristics() {
-    services_.ftdi.SetDataCharacteristics(Handle, static_cast<uint8_t>(DataBits),
-                                          static_cast<uint8_t>(StopBits),
-                                          static_cast<uint8_t>(Parity));
-}
-
-void TPortUSB::SetParity(int code) {
-    if (!IsOpen()) return;
-    Parity = code >= 1 && code <= 4 ? code : 0;
-    SendLineCharacteristics();
-}
-
-void TPortUSB::SetDataBits(int bits) {
-    if (!IsOpen()) return;
-    DataBits = bits == 7 ? 7 : 8;
-    SendLineCharacteristics();
-}
-
-void TPortUSB::SetStopBits(int bits) {
-    if (!IsOpen()) return;
-    StopBits = bits == 2 ? 2 : 0;
-    SendLineCharacteristics();
-}
-
-void TPortUSB::SendFlowControl(uint16_t mode) {
-    services_.ftdi.SetFlowControl(Handle, mode, 0x11, 0x13);
-}
-
-void TPortUSB::SetXonXoff(bool on) {
-    if (!IsOpen()) return;
-    DtrDsr = RtsCts = 0;
-    XonXoff = on ? 1 : 0;
-    NoFlowControl = on ? 0 : 1;
-    SendFlowControl(on ? platform::FtFlowXonXoff : platform::FtFlowNone);
-}
-
-void TPortUSB::SetDtrDsr(bool on) {
-    if (!IsOpen()) return;
-    XonXoff = RtsCts = 0;
-    DtrDsr = on ? 1 : 0;
-    NoFlowControl = on ? 0 : 1;
-    SendFlowControl(on ? platform::FtFlowDtrDsr : platform::FtFlowNone);
-}
-
-void TPortUSB::SetRtsCts(bool on) {
-    if (!IsOpen()) return;
-    XonXoff = DtrDsr = 0;
-    RtsCts = on ? 1 : 0;
-    NoFlowControl = on ? 0 : 1;
-    SendFlowControl(on ? platform::FtFlowRtsCts : platform::FtFlowNone);
-}
-
-void TPortUSB::SetDtr(bool on) {
-    if (!IsOpen()) return;
-    DtrState = on ? 1 : 0;
-    if (on)
-        services_.ftdi.SetDtr(Handle);
-    else
-        services_.ftdi.ClrDtr(Handle);
-}
-
-void TPortUSB::SetRts(bool on) {
-    if (!IsOpen()) return;
-    RtsState = on ? 1 : 0;
-    if (on)
-        services_.ftdi.SetRts(Handle);
-    else
-        services_.ftdi.ClrRts(Handle);
-}
-
-int TPortUSB::RxCount() {
-    if (!IsOpen()) return -1;
-    uint32_t count = 0;
-    if (services_.ftdi.GetQueueStatus(Handle, count) != FtOk) return -1;
-    return static_cast<int>(count);
-}
-
-int TPortUSB::TxCount() {
-    if (!IsOpen()) return -1;
-    uint32_t rx = 0, tx = 0, events = 0;
-    if (services_.ftdi.GetStatus(Handle, rx, tx, events) != FtOk) return -1;
-    return static_cast<int>(tx);
-}
-
-int TPortUSB::GetPortNumber() {
-    return PortNumber;
-}
-int TPortUSB::GetPort() {
-    return 0;
-}
-int TPortUSB::GetBaudRate() {
-    return 0;
-}
-int TPortUSB::GetDataBits() {
-    return DataBits == 7 ? 7 : 8;
-}
-int TPortUSB::GetStopBits() {
-    return StopBits == 2 ? 2 : 1;
-}
-bool TPortUSB::GetXonXoff() {
-    return XonXoff != 0;
-}
-int TPortUSB::GetParity() {
-    return Parity >= 1 && Parity <= 4 ? Parity : 0;
-}
-bool TPortUSB::GetDtrDsr() {
-    return DtrDsr != 0;
-}
-bool TPortUSB::GetRtsCts() {
-    return RtsCts != 0;
-}
-bool TPortUSB::GetDtr() {
-    return DtrState != 0;
-}
-bool TPortUSB::GetRts() {
-    return RtsState != 0;
-}
-
-bool TPortUSB::GetDsr() {
-    uint32_t status = 0;
-    if (services_.ftdi.GetModemStatus(Handle, status) != FtOk) return false;
-    return (status & platform::FtModemDsr) != 0;
-}
-
-int TPortUSB::GetMaxBaudRate() {
-    return 273000;
-}
-
-void TPortUSB::GetPortType(std::string& text) {
-    text = "USB";
 }
 
 void TPortUSB::GetVersions(std::string& text) {

@@ -5,6 +5,7 @@
 
 #include "simulator/Bench.h"
 #include "simulator/Timing.h"
+#include "simulator/WireDevice.h"
 
 #include <array>
 #include <cstdint>
@@ -23,23 +24,18 @@ struct Frame {
     uint64_t atMicros = 0;
 };
 
-class CalbrixBox {
+class CalbrixBox final : public WireDevice {
 public:
-    // value, ready time (ns) -> time (ns) the byte has left the box.
-    using Emitter = std::function<uint64_t(uint8_t, uint64_t)>;
-
     CalbrixBox(Bench& bench, Timing& timing, Emitter emit);
 
-    void Receive(uint8_t value, uint64_t arrivalNs);
-    // Handles every byte and internal event due up to nowNs, in time order.
-    void RunUntil(uint64_t nowNs);
-    // Time of the next thing the box will do on its own, given the bytes it holds.
-    std::optional<uint64_t> NextEventNs() const;
+    void Receive(uint8_t value, uint64_t arrivalNs) override;
+    void RunUntil(uint64_t nowNs) override;
+    std::optional<uint64_t> NextEventNs() const override;
 
     // The box stops what it was doing: partial frame, pending measurement, held bytes.
-    void Abort();
+    void Abort() override;
     // Power lost: as Abort, and every relay released.
-    void PowerCycle();
+    void PowerCycle() override;
 
     const std::vector<Frame>& Frames() const { return frames_; }
 

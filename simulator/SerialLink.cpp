@@ -114,13 +114,15 @@ void SerialLink::AdvanceChip(uint64_t nowNs) {
     }
 }
 
+// The chip's bytes become visible in their order (a batch never before the one ahead of it),
+// so the visible ones are a prefix: found by halving, as a long stream can fill the buffer.
+std::deque<SerialLink::AtChip>::const_iterator SerialLink::FirstHidden(uint64_t nowNs) const {
+    return std::partition_point(chip_.begin(), chip_.end(),
+                                [nowNs](const AtChip& b) { return b.visibleNs <= nowNs; });
+}
+
 uint32_t SerialLink::Visible(uint64_t nowNs) const {
-    uint32_t n = 0;
-    for (const AtChip& b : chip_) {
-        if (b.visibleNs > nowNs) break;
-        ++n;
-    }
-    return n;
+    return static_cast<uint32_t>(FirstHidden(nowNs) - chip_.begin());
 }
 
 uint32_t SerialLink::Take(uint8_t* buffer, uint32_t n, uint64_t nowNs) {
@@ -157,12 +159,7 @@ std::optional<uint64_t> SerialLink::NextEventNs(uint64_t nowNs) const {
     };
     if (!toBox_.empty()) consider(toBox_.front().arriveNs);
     if (!toHost_.empty()) consider(toHost_.front().arriveNs);
-    for (const AtChip& b : chip_) {
-        if (b.visibleNs > nowNs) {
-            consider(b.visibleNs);
-            break;
-        }
-    }
+    if (const auto hidden = FirstHidden(nowNs); hidden != chip_.end()) consider(hidden->visibleNs);
     return next;
 }
 

@@ -83,6 +83,7 @@ private:
     };
 
     uint64_t ByteNs() const;
+    std::deque<AtChip>::const_iterator FirstHidden(uint64_t nowNs) const;
     Effect TakeFaults(Direction direction);
     void ToHost(const Flight& flight);
 

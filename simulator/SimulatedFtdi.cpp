@@ -35,23 +35,40 @@ private:
 };
 
 SimulatedFtdi::SimulatedFtdi(ModelClock& clock, Bench bench, Timing timing)
-    : clock_(clock), bench_(std::move(bench)), timing_(timing), link_(timing_),
-      box_(bench_, timing_,
-           [this](uint8_t value, uint64_t readyNs) { return link_.Emit(value, readyNs); }) {}
+    : clock_(clock), bench_(std::move(bench)), timing_(timing), link_(timing_) {
+    auto box =
+        std::make_unique<CalbrixBox>(bench_, timing_, [this](uint8_t value, uint64_t readyNs) {
+            return link_.Emit(value, readyNs);
+        });
+    box_ = box.get();
+    device_ = std::move(box);
+}
+
+SimulatedFtdi::SimulatedFtdi(ModelClock& clock, DeviceMaker device, Timing timing)
+    : clock_(clock), bench_(DefaultBench()), timing_(timing), link_(timing_) {
+    device_ = device(
+        timing_, [this](uint8_t value, uint64_t readyNs) { return link_.Emit(value, readyNs); });
+}
+
+const std::vector<Frame>& SimulatedFtdi::Frames() const {
+    static const std::vector<Frame> none;
+    return box_ ? box_->Frames() : none;
+}
 
 void SimulatedFtdi::CatchUp() {
     if (!attached_) return;
     const uint64_t now = NowNs();
     link_.DeliverToBox(now, [this](uint8_t value, uint64_t atNs) {
-        if (!silent_) box_.Receive(value, atNs);
+        if (!silent_) device_->Receive(value, atNs);
     });
-    box_.RunUntil(now);
+    device_->RunUntil(now);
     link_.AdvanceChip(now);
 }
 
 std::optional<uint64_t> SimulatedFtdi::NextEventNs() const {
     std::optional<uint64_t> next = link_.NextEventNs(NowNs());
-    if (const auto box = box_.NextEventNs(); box && (!next || *box < *next)) next = box;
+    if (const auto device = device_->NextEventNs(); device && (!next || *device < *next))
+        next = device;
     return next;
 }
 
@@ -67,7 +84,7 @@ void SimulatedFtdi::SetAttached(bool attached) {
         if (open_ != 0) dead_.insert(open_);
         open_ = 0;
         link_.Reset();
-        box_.PowerCycle();
+        device_->PowerCycle();
     }
     attached_ = attached;
 }
@@ -88,7 +105,7 @@ void SimulatedFtdi::SetDriverConfig(DriverConfig config) {
 
 void SimulatedFtdi::SetSilent(bool silent) {
     CatchUp();
-    if (silent && !silent_) box_.Abort();
+    if (silent && !silent_) device_->Abort();
     silent_ = silent;
 }
 

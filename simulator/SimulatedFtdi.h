@@ -1,7 +1,8 @@
 #pragma once
-// The USB-serial chip with the simulated box behind it, on the virtual clock. Lazy and
-// discrete-event: every driver call first brings the model up to the clock's now, then answers,
-// then costs Timing::driverCallMicros. A blocking Read moves the clock itself.
+// The USB-serial chip with a simulated device behind it (the Calbrix box, or another device such
+// as the switch-board fixture), on the virtual clock. Lazy and discrete-event: every driver call
+// first brings the model up to the clock's now, then answers, then costs
+// Timing::driverCallMicros. A blocking Read moves the clock itself.
 
 #include "platform/Clock.h"
 #include "platform/FtdiDriver.h"
@@ -11,6 +12,8 @@
 #include "simulator/Timing.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,8 +29,15 @@ struct DriverCall {
 
 class SimulatedFtdi final : public platform::FtdiDriver {
 public:
+    // Builds the device behind the chip, given the timing model and the emitter to the line.
+    using DeviceMaker =
+        std::function<std::unique_ptr<WireDevice>(Timing& timing, WireDevice::Emitter emit)>;
+
+    // The Calbrix box on the bench.
     explicit SimulatedFtdi(platform::ModelClock& clock, Bench bench = DefaultBench(),
                            Timing timing = {});
+    // Another device; the bench only gives the chip's identification.
+    SimulatedFtdi(platform::ModelClock& clock, DeviceMaker device, Timing timing);
     SimulatedFtdi(const SimulatedFtdi&) = delete;
     SimulatedFtdi& operator=(const SimulatedFtdi&) = delete;
 
@@ -40,7 +50,7 @@ public:
     void SetOtherDevices(uint32_t count); // further FTDI devices; they cannot be opened
     void SetOpenFailures(int count);      // next `count` opens fail; -1 = always
     void SetDriverConfig(DriverConfig config);
-    void SetSilent(bool silent); // the box consumes bytes and answers nothing
+    void SetSilent(bool silent); // the device consumes bytes and answers nothing
     void AddFault(const Fault& fault);
 
     bool Attached() const { return attached_; }
@@ -55,7 +65,8 @@ public:
     void ClearWire() { link_.ClearWire(); }
     const std::vector<DriverCall>& Calls() const { return calls_; }
     void ClearCalls() { calls_.clear(); }
-    const std::vector<Frame>& Frames() const { return box_.Frames(); }
+    // The box's frames; none when another device is behind the chip.
+    const std::vector<Frame>& Frames() const;
 
     platform::FtStatus CountDevices(uint32_t& count) override;
     platform::FtStatus Open(int index, platform::FtHandle& handle) override;
@@ -104,7 +115,8 @@ private:
     Bench bench_;
     Timing timing_;
     SerialLink link_;
-    CalbrixBox box_;
+    std::unique_ptr<WireDevice> device_;
+    CalbrixBox* box_ = nullptr; // the device when it is the box
 
     bool attached_ = true;
     uint32_t otherDevices_ = 0;
