@@ -12,6 +12,7 @@
 
 #include "boardtester/GridSurface.h"
 #include "boardtester/Main.h"
+#include "interface/Fonts.h"
 #include "boardtester/UpDown.h"
 
 namespace relmora {
@@ -84,10 +85,7 @@ void TMainFrm::CreateControls() {
                    Qt::WindowCloseButtonHint);
     // The window's typeface, 11 pixels high; where it is missing a narrow sans-serif keeps
     // the captions within their places.
-    QFont font;
-    font.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Nimbus Sans Narrow"});
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(fonts::DesignFont(fonts::Face::MsSansSerif, 11));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, platform::ToQColor(platform::clBtnFace));
     setPalette(pal);

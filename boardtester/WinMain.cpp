@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "boardtester/Main.h"
+#include "interface/Fonts.h"
 #include "platform/LibFtdiDriver.h"
 #include "platform/qt/AlsaTones.h"
 #include "platform/qt/QtCursor.h"
@@ -55,6 +56,7 @@ public:
 int main(int argc, char** argv) {
     Application app(argc, argv);
     QApplication::setApplicationName("Relmora");
+    fonts::LoadDesignFonts();
 
     platform::QtMessageBoxes boxes;
     app.boxes = &boxes;

@@ -23,8 +23,8 @@ QFont DesignFont(Face face, int pixels, bool bold) {
     // Where the face is not loaded, one of about its width, so fixed-size labels still hold
     // their captions.
     font.setFamilies({face == Face::Tahoma ? QStringLiteral("Tahoma") : QStringLiteral("MS Sans Serif"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("DejaVu Sans Condensed")});
+                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Nimbus Sans Narrow"),
+                      QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     font.setBold(bold);
