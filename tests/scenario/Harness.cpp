@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDir>
 #include <QEnterEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -249,7 +250,7 @@ public:
             saveAnswers.pop_front();
         }
         h_.Log("save-dialog folder=" + QuoteText(h_.Shown(r.InitialFolder)) +
-               " name=" + QuoteText(r.FileName) + " -> " +
+               " name=" + QuoteText(h_.Shown(r.FileName)) + " -> " +
                (answer ? QuoteText(h_.Shown(*answer)) : "Cancel"));
         return answer;
     }
@@ -311,9 +312,11 @@ std::string Harness::Path(const std::string& name) const {
 }
 
 std::string Harness::Shown(const std::string& path) const {
+    const std::string cwd = QDir::currentPath().toStdString() + "/";
     const std::pair<const std::string&, const char*> roots[] = {
         {process_->programFolder, "{program}/"},
         {process_->dataRoot, "{data}"},
+        {cwd, "{cwd}/"},
     };
     for (const auto& [root, name] : roots)
         if (!root.empty() && path.compare(0, root.size(), root) == 0)
@@ -744,7 +747,7 @@ void Harness::RunStep(const std::string& line) {
         if (arg(1) == "cancel")
             dialogs_->saveAnswers.emplace_back();
         else
-            dialogs_->saveAnswers.emplace_back(Path(arg(1)));
+            dialogs_->saveAnswers.emplace_back(SavedPath(arg(1)));
     } else if (step == "font") {
         // font FAMILY PIXELS [bold] [italic] [underline] [strikeout] | font cancel
         if (arg(1) == "cancel") {
@@ -767,10 +770,11 @@ void Harness::RunStep(const std::string& line) {
             dialogs_->fontAnswers.emplace_back(font);
         }
     } else if (step == "print-to") {
+        // A PDF beside the run, as save-image writes its pictures, to be looked at afterwards.
         if (arg(1) == "cancel")
             dialogs_->printAnswers.emplace_back();
         else
-            dialogs_->printAnswers.emplace_back(Path(arg(1)));
+            dialogs_->printAnswers.emplace_back(arg(1));
     } else if (step == "date") {
         // date YYYY-MM-DD HH:MM:SS: the wall clock the program sees from now on
         platform::CivilTime t;
@@ -785,6 +789,7 @@ void Harness::RunStep(const std::string& line) {
         for (const QString& text : lines) Log("memo " + QuoteText(text.toStdString()));
     } else if (step == "close") {
         Close();
+    } else if (DocumentStep(w)) {
     } else {
         throw ScenarioError("unknown step \"" + step + "\"");
     }
