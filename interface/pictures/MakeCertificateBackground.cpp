@@ -27,23 +27,24 @@ QImage Draw() {
     const QColor ink(0x1F, 0x3A, 0x68);
     const QColor gold(0xB8, 0x93, 0x3E);
 
-    // Outer frame, a gold line inside it and a thin inner frame.
-    p.setPen(QPen(ink, 6));
-    p.drawRect(QRectF(14, 14, Width - 28, Height - 28));
+    // The header block (date, operator, model, serial number) stands top right, above the
+    // frame, where nothing is drawn; the frame holds the title, the report and the page number.
+    // Its top lines stay between the header block's last line and the title.
+    const QRectF frame(14, 111, Width - 28, Height - 111 - 14);
+    p.setPen(QPen(ink, 3));
+    p.drawRect(frame);
     p.setPen(QPen(gold, 2));
-    p.drawRect(QRectF(22, 22, Width - 44, Height - 44));
+    p.drawRect(frame.adjusted(4, 4, -4, -4));
     p.setPen(QPen(ink, 1));
-    p.drawRect(QRectF(27.5, 27.5, Width - 55, Height - 55));
+    p.drawRect(frame.adjusted(7.5, 7.5, -7.5, -7.5));
 
-    // Corner ornaments: a quarter circle and a diamond in each corner.
-    const QPointF corners[] = {{27.5, 27.5}, {Width - 27.5, 27.5}, {27.5, Height - 27.5},
-                               {Width - 27.5, Height - 27.5}};
+    // Corner ornaments: a diamond in each corner of the inner frame.
+    const QRectF inner = frame.adjusted(7.5, 7.5, -7.5, -7.5);
+    const QPointF corners[] = {inner.topLeft(), inner.topRight(), inner.bottomLeft(),
+                               inner.bottomRight()};
     for (const QPointF& c : corners) {
         const double sx = c.x() < Width / 2 ? 1 : -1;
         const double sy = c.y() < Height / 2 ? 1 : -1;
-        p.setPen(QPen(gold, 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(c, 14, 14);
         QPainterPath diamond;
         diamond.moveTo(c + QPointF(sx * 6, sy * 0));
         diamond.lineTo(c + QPointF(sx * 12, sy * 6));
@@ -55,14 +56,14 @@ QImage Draw() {
         p.drawPath(diamond);
     }
 
-    // A band of fine waves at the top, clear of the header texts on the right.
+    // A band of fine waves at the top left, a letterhead beside the header block.
     p.setBrush(Qt::NoBrush);
     for (int k = 0; k < 5; ++k) {
         QPainterPath wave;
-        const double y0 = 44 + 6 * k;
-        wave.moveTo(40, y0);
-        for (int x = 40; x <= 250; x += 10)
-            wave.quadTo(x + 5, y0 + (((x / 10) + k) % 2 ? -5 : 5), x + 10, y0);
+        const double y0 = 40 + 8 * k;
+        wave.moveTo(30, y0);
+        for (int x = 30; x <= 250; x += 10)
+            wave.quadTo(x + 5, y0 + (((x / 10) + k) % 2 ? -6 : 6), x + 10, y0);
         p.setPen(QPen(k % 2 ? gold : ink, 0.8));
         p.drawPath(wave);
     }
