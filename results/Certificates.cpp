@@ -73,8 +73,8 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
         const int top = CertificateRowTop(row);
         for (const CertificateChart& chart : page.Charts)
             if (chart.Row == row)
-                frm.DrawDistribution(chart.Kind, &image, -100, 340, 55, 240, top,
-                                     platform::clWhite, true);
+                frm.DrawDistribution(chart.Kind, &image, -100, 340, 55, 240, top, platform::clWhite,
+                                     true);
         const ReportLine& line = lines[static_cast<size_t>(page.FirstLine + row)];
         canvas.Font = reportFont;
         canvas.Font.Color = line.Colour;
@@ -147,7 +147,7 @@ void TMainFrm::PrintButtonClick() {
         const auto page = std::make_unique<TCertificateFrm>(*this);
         page->SetPicture(platform::DecodeJpeg(CertifImgResource()));
         results::DrawCertificatePage(*this, *page->ImageFond, lines, pages[n], number, pageCount,
-                            results::CertificateTitle(Services().process.ProgramFolder()));
+                                     results::CertificateTitle(Services().process.ProgramFolder()));
         if (n == 0) {
             if (!painter.begin(&printer))
                 throw std::runtime_error("Cannot print to \"" + PrinterName(printer) + "\"");

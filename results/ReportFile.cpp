@@ -77,14 +77,16 @@ void TMainFrm::SaveReport() {
     for (size_t i = 0; i < std::size(header); ++i) {
         cursor.insertText(QString::fromStdString(header[i]), plain);
         // The empty line closes the header; in an empty report it is the last line.
-        if (i + 1 < std::size(header) || !emptyReport) cursor.insertBlock(QTextBlockFormat(), plain);
+        if (i + 1 < std::size(header) || !emptyReport)
+            cursor.insertBlock(QTextBlockFormat(), plain);
     }
     PrintMemo->moveCursor(QTextCursor::Start);
 
     const std::string& path = SaveDialog1.FileName;
     const results::RichDocument document = RichDocumentOf(*PrintMemo, ReportMemo->font());
-    results::WriteReportFile(path, results::IsRichTextName(path) ? results::WriteRtf(document)
-                                                                 : results::WritePlainText(document));
+    results::WriteReportFile(path, results::IsRichTextName(path)
+                                       ? results::WriteRtf(document)
+                                       : results::WritePlainText(document));
 }
 
 void TMainFrm::SaveBtnClick() {

@@ -63,14 +63,13 @@ std::string WriteRtf(const RichDocument& document) {
     std::string body;
     for (size_t i = 0; i < document.Lines.size(); ++i) {
         for (const RichRun& run : document.Lines[i]) {
-            const int font =
-                run.FontName.empty() ? 0 : IndexOf(fonts, FontTableName(run.FontName));
+            const int font = run.FontName.empty() ? 0 : IndexOf(fonts, FontTableName(run.FontName));
             // Colour 0 of the table is the reader's default: ours start at 1.
             const int colour = IndexOf(colours, run.Colour & 0xFFFFFF) + 1;
-            body += "\\plain\\f" + std::to_string(font) + "\\fs" +
-                    std::to_string(
-                        HalfPoints(run.PointSize > 0 ? run.PointSize : document.PointSize)) +
-                    "\\cf" + std::to_string(colour);
+            body +=
+                "\\plain\\f" + std::to_string(font) + "\\fs" +
+                std::to_string(HalfPoints(run.PointSize > 0 ? run.PointSize : document.PointSize)) +
+                "\\cf" + std::to_string(colour);
             if (run.Style & 1) body += "\\b";
             if (run.Style & 2) body += "\\i";
             if (run.Style & 4) body += "\\ul";

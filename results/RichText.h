@@ -15,7 +15,7 @@ namespace results {
 struct RichRun {
     std::string Text; // UTF-8
     platform::TColor Colour = platform::clBlack;
-    uint32_t Style = 0; // bits 1 bold, 2 italic, 4 underline, 8 strike-out
+    uint32_t Style = 0;   // bits 1 bold, 2 italic, 4 underline, 8 strike-out
     std::string FontName; // empty: the document's font
     double PointSize = 0; // 0: the document's size
 };

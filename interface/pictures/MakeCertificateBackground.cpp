@@ -113,8 +113,8 @@ bool WriteJpeg(const QImage& image, const char* path) {
     jpeg_start_compress(&info, TRUE);
     std::vector<JSAMPLE> row(static_cast<size_t>(image.width()) * 3);
     while (info.next_scanline < info.image_height) {
-        const auto* pixels =
-            reinterpret_cast<const QRgb*>(image.constScanLine(static_cast<int>(info.next_scanline)));
+        const auto* pixels = reinterpret_cast<const QRgb*>(
+            image.constScanLine(static_cast<int>(info.next_scanline)));
         for (int x = 0; x < image.width(); ++x) {
             row[static_cast<size_t>(x) * 3] = static_cast<JSAMPLE>(qRed(pixels[x]));
             row[static_cast<size_t>(x) * 3 + 1] = static_cast<JSAMPLE>(qGreen(pixels[x]));

@@ -36,7 +36,8 @@ int PdfPages(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) return -1;
     const QByteArray pdf = file.readAll();
     int pages = 0;
-    for (qsizetype at = pdf.indexOf("/Type /Page"); at >= 0; at = pdf.indexOf("/Type /Page", at + 1))
+    for (qsizetype at = pdf.indexOf("/Type /Page"); at >= 0;
+         at = pdf.indexOf("/Type /Page", at + 1))
         if (pdf.mid(at + 11, 1) != "s") ++pages;
     return pages;
 }
@@ -60,10 +61,10 @@ TEST(CertificateLayout, PageCountsCountTheRowsLeftEmpty) {
         {42, {-1, 40, -1, -1}, 2},
         {42, {-1, 41, -1, -1}, 2},
         {40, {-1, -1, 39, -1}, 2},
-        {39, {-1, -1, -1, 39}, 1},  // a chart after the last line is never printed
-        {80, {-1, 80, -1, -1}, 2},  // row 38 of the second page
-        {84, {-1, 81, -1, -1}, 3},  // row 39 of the second page
-        {80, {10, 39, 60, 81}, 2},  // the first move shifts the later charts
+        {39, {-1, -1, -1, 39}, 1}, // a chart after the last line is never printed
+        {80, {-1, 80, -1, -1}, 2}, // row 38 of the second page
+        {84, {-1, 81, -1, -1}, 3}, // row 39 of the second page
+        {80, {10, 39, 60, 81}, 2}, // the first move shifts the later charts
         {120, {0, 39, 81, 123}, 3},
     };
     for (const auto& c : cases) {
@@ -132,7 +133,7 @@ TEST(CertificateTitle, FirstLineOfTheTitleFileOrTheDefault) {
         const char* title;
     } cases[] = {
         {nullptr, "Electrical Test"},
-        {"", "Electrical Test"},          // a file without any line
+        {"", "Electrical Test"}, // a file without any line
         {"\xEF\xBB\xBF", "Electrical Test"},
         {"Continuity certificate", "Continuity certificate"},
         {"First line\r\nSecond line\r\n", "First line"},
@@ -161,8 +162,8 @@ TEST(CertificateBackground, AnEmbeddedBaselineJfifPictureAt72Dpi) {
     EXPECT_TRUE(jpeg.startsWith("\xFF\xD8\xFF\xE0"));
     EXPECT_EQ(jpeg.mid(6, 5), QByteArray("JFIF\0", 5));
     EXPECT_EQ(jpeg.mid(13, 5), QByteArray("\x01\x00\x48\x00\x48", 5)); // dots per inch, 72 x 72
-    EXPECT_GE(jpeg.indexOf("\xFF\xC0"), 0);                           // baseline frame
-    EXPECT_LT(jpeg.indexOf("\xFF\xC2"), 0);                           // not progressive
+    EXPECT_GE(jpeg.indexOf("\xFF\xC0"), 0);                            // baseline frame
+    EXPECT_LT(jpeg.indexOf("\xFF\xC2"), 0);                            // not progressive
 
     const QImage picture = platform::DecodeJpeg(bytes);
     EXPECT_EQ(picture.size(), QSize(630, 891));
@@ -203,8 +204,8 @@ protected:
     }
 
     // Prints into a PDF in the test's folder; its name.
-    QString PrintToPdf() {
-        const QString pdf = dir.filePath("pages.pdf");
+    QString PrintToPdf(const QString& name = "pages.pdf") {
+        const QString pdf = dir.filePath(name);
         p.dialogs.OnPrint = [pdf](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
@@ -226,10 +227,9 @@ struct DrawnPage {
         page.SetPicture(platform::DecodeJpeg(CertifImgResource()));
         before = page.ImageFond->Picture().copy();
         const auto pages = LayoutCertificatePages(static_cast<int>(lines.size()), charts);
-        results::DrawCertificatePage(frm, *page.ImageFond, lines, pages.at(pageIndex),
-                                     static_cast<int>(pageIndex) + 1,
-                                     CertificatePageCount(static_cast<int>(lines.size()), charts),
-                                     title);
+        results::DrawCertificatePage(
+            frm, *page.ImageFond, lines, pages.at(pageIndex), static_cast<int>(pageIndex) + 1,
+            CertificatePageCount(static_cast<int>(lines.size()), charts), title);
         after = page.ImageFond->Picture().copy();
     }
 
@@ -357,13 +357,7 @@ TEST_F(CertificatePrintTest, NothingIsPrintedForAnEmptyReportOrACancelledDialog)
 
 TEST_F(CertificatePrintTest, APdfThatCannotBeWrittenIsNamedInTheError) {
     WriteLines(3);
-    const QString pdf = dir.filePath("missing/pages.pdf");
-    p.dialogs.OnPrint = [pdf](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        return true;
-    };
-    frm.PrintButton->click();
+    const QString pdf = PrintToPdf("missing/pages.pdf");
     ASSERT_EQ(p.boxes.History().size(), 1u);
     EXPECT_NE(p.boxes.History()[0].Request.Text.find(pdf.toStdString()), std::string::npos);
     EXPECT_EQ(status2.back(), "");

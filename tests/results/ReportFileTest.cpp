@@ -80,11 +80,9 @@ TEST_F(ReportFileTest, TheNameChoosesRichOrPlainText) {
         const char* name;
         bool rich;
     } cases[] = {
-        {"report.rtf", true},
-        {"report.txt", false},
+        {"report.rtf", true},     {"report.txt", false},
         {"Rtf/report.txt", true}, // the folder's name holds the letters
-        {"REPORT.Rtf", true},
-        {"report", false},
+        {"REPORT.Rtf", true},     {"report", false},
     };
     for (const auto& c : cases) {
         const std::string saved = SaveAs(c.name);
@@ -157,8 +155,7 @@ TEST_F(ReportFileTest, AFileThatCannotBeWrittenIsNamedInTheError) {
     p.dialogs.saveAnswers.push_back(frm.SaveDialog1.FileName);
     frm.SaveBtn->click();
     ASSERT_EQ(p.boxes.History().size(), 1u);
-    EXPECT_NE(p.boxes.History()[0].Request.Text.find(frm.SaveDialog1.FileName),
-              std::string::npos);
+    EXPECT_NE(p.boxes.History()[0].Request.Text.find(frm.SaveDialog1.FileName), std::string::npos);
     EXPECT_EQ(p.boxes.History()[0].Request.Icon, platform::MsgIcon::Error);
 }
 
@@ -199,6 +196,5 @@ TEST_F(ReportFileTest, TheFontButtonSetsTheFontOfTheSelection) {
     frm.FontBtn->click();
     const std::string rtf = SaveAs("after.rtf");
     EXPECT_NE(rtf.find("{\\f1\\fnil\\fcharset0 Courier;}"), std::string::npos) << rtf;
-    EXPECT_NE(rtf.find("\\plain\\f1\\fs24\\cf1 Cable 24 wires straight"), std::string::npos)
-        << rtf;
+    EXPECT_NE(rtf.find("\\plain\\f1\\fs24\\cf1 Cable 24 wires straight"), std::string::npos) << rtf;
 }

@@ -16,7 +16,7 @@ using namespace results;
 namespace {
 
 RichRun Piece(std::string text, platform::TColor colour, uint32_t style, std::string font = "",
-            double points = 0) {
+              double points = 0) {
     return {std::move(text), colour, style, std::move(font), points};
 }
 
@@ -49,15 +49,17 @@ TEST(RichText, TextIsEscapedIntoSevenBitRtf) {
         const char* written;
     } cases[] = {
         {"plain", "plain"},
-        {"12 k\u03A9", "12 k\\u937?"},                  // the ohm sign
+        {"12 k\u03A9", "12 k\\u937?"}, // the ohm sign
         {"> 32 G\u03A9", "> 32 G\\u937?"},
-        {"caf\u00E9", "caf\\u233?"},                     // Latin-1 range too
-        {"\u20AC", "\\u8364?"},                          // euro sign
-        {"\uFB01", "\\u-1279?"},                         // above 0x7FFF: signed 16-bit
-        {"\U0001F600", "\\u-10179?\\u-8704?"},           // outside the BMP: a surrogate pair
-        {"{x} \\ y", "\\{x\\} \\\\ y"},                  // group and escape characters
-        {"1-24 :\tOK", "1-24 :\\tab OK"},                // a tab stop
-        {"a\rb\x01" "c", "abc"},                         // stray control characters dropped
+        {"caf\u00E9", "caf\\u233?"},           // Latin-1 range too
+        {"\u20AC", "\\u8364?"},                // euro sign
+        {"\uFB01", "\\u-1279?"},               // above 0x7FFF: signed 16-bit
+        {"\U0001F600", "\\u-10179?\\u-8704?"}, // outside the BMP: a surrogate pair
+        {"{x} \\ y", "\\{x\\} \\\\ y"},        // group and escape characters
+        {"1-24 :\tOK", "1-24 :\\tab OK"},      // a tab stop
+        {"a\rb\x01"
+         "c",
+         "abc"}, // stray control characters dropped
     };
     for (const auto& c : cases) {
         const std::string body = BodyOf(WriteRtf(OneLine(c.text)));
@@ -74,14 +76,16 @@ TEST(RichText, StylesColoursAndFontsAreTablesAndControlWords) {
     d.Lines = {
         {Piece("Cable 12", platform::clBlack, 5)},
         {Piece("3 errors", platform::clRed, 1)},
-        {Piece("italic", platform::clGreen, 2), Piece(" and struck", platform::clRed, 8, "Courier", 10)},
+        {Piece("italic", platform::clGreen, 2),
+         Piece(" and struck", platform::clRed, 8, "Courier", 10)},
         {},
         {Piece("all", 0x0080FF, 15)},
     };
     const std::string rtf = WriteRtf(d);
     EXPECT_EQ(rtf.rfind("{\\rtf1\\ansi", 0), 0u);
-    EXPECT_NE(rtf.find("{\\fonttbl{\\f0\\fnil\\fcharset0 Tahoma;}{\\f1\\fnil\\fcharset0 Courier;}}"),
-              std::string::npos);
+    EXPECT_NE(
+        rtf.find("{\\fonttbl{\\f0\\fnil\\fcharset0 Tahoma;}{\\f1\\fnil\\fcharset0 Courier;}}"),
+        std::string::npos);
     // Colours in the order of first use, each once; entry 0 is the reader's own.
     EXPECT_NE(rtf.find("{\\colortbl ;\\red0\\green0\\blue0;\\red255\\green0\\blue0;"
                        "\\red0\\green128\\blue0;\\red255\\green128\\blue0;}"),
@@ -96,7 +100,8 @@ TEST(RichText, StylesColoursAndFontsAreTablesAndControlWords) {
 
 TEST(RichText, PlainTextIsUtf8OneLineEach) {
     RichDocument d;
-    d.Lines = {{Piece("Date :  2020-06-15", 0, 0)}, {}, {Piece("12 k\u03A9", 0, 1), Piece(" more", 0, 0)}};
+    d.Lines = {
+        {Piece("Date :  2020-06-15", 0, 0)}, {}, {Piece("12 k\u03A9", 0, 1), Piece(" more", 0, 0)}};
     EXPECT_EQ(WritePlainText(d), "Date :  2020-06-15\n\n12 k\u03A9 more\n");
     EXPECT_EQ(WritePlainText(RichDocument{}), "");
 }
@@ -106,13 +111,10 @@ TEST(RichText, RichTextWhenTheWholeNameHoldsRtf) {
         const char* path;
         bool rich;
     } cases[] = {
-        {"/data/report.rtf", true},
-        {"/data/report.RTF", true},
-        {"/data/report.txt", false},
-        {"/data/Rtf/report.txt", true},  // the folder's name holds the letters
+        {"/data/report.rtf", true},        {"/data/report.RTF", true}, {"/data/report.txt", false},
+        {"/data/Rtf/report.txt", true},    // the folder's name holds the letters
         {"/data/smartfolder/a.txt", true}, // so does any part of it
-        {"/data/r t f.txt", false},
-        {"report", false},
+        {"/data/r t f.txt", false},        {"report", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsRichTextName(c.path), c.rich) << c.path;
 }
@@ -126,7 +128,7 @@ TEST(RichText, AFileIsWrittenWholeOrAnErrorNamesIt) {
     EXPECT_EQ(Read(path), "second\n");
 
     const std::string unwritable[] = {
-        dir.path().toStdString(),                       // a folder
+        dir.path().toStdString(),                         // a folder
         dir.filePath("missing/report.txt").toStdString(), // a folder that does not exist
         "",
     };

@@ -51,8 +51,7 @@ bool Harness::DocumentStep(const std::vector<std::string>& w) {
     if (step == "report-line") {
         // report-line COLOUR STYLE TEXT: a line written as a test part writes it
         if (!window_) throw ScenarioError("the window is not started");
-        window_->AddReportLine(w.size() > 3 ? w[3] : std::string(), Number(arg(1)),
-                               Number(arg(2)));
+        window_->AddReportLine(w.size() > 3 ? w[3] : std::string(), Number(arg(1)), Number(arg(2)));
     } else if (step == "file") {
         // file PATH: every line of a saved file, as its bytes stand
         const QByteArray bytes = ReadAll(SavedPath(arg(1)));
@@ -67,8 +66,7 @@ bool Harness::DocumentStep(const std::vector<std::string>& w) {
         static const QRegularExpression page("/Type\\s*/Page(?![a-zA-Z])");
         static const QRegularExpression media("/MediaBox\\s*\\[([^\\]]*)\\]");
         int count = 0;
-        for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next())
-            ++count;
+        for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next()) ++count;
         const auto box = media.match(QString::fromLatin1(pdf));
         Log("pdf " + QuoteText(arg(1)) + " pages=" + std::to_string(count) + " media=[" +
             (box.hasMatch() ? box.captured(1).simplified().toStdString() : std::string()) + "]");
