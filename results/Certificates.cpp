@@ -75,7 +75,8 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
             if (chart.Row == row)
                 frm.DrawDistribution(chart.Kind, &image, -100, 340, 55, 240, top, platform::clWhite,
                                      true);
-        const ReportLine& line = lines[static_cast<size_t>(page.FirstLine + row)];
+        const ReportLine& line =
+            lines[static_cast<size_t>(page.FirstLine) + static_cast<size_t>(row)];
         canvas.Font = reportFont;
         canvas.Font.Color = line.Colour;
         canvas.Font.Bold = (line.Style & StyleBold) != 0;
