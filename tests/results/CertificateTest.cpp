@@ -323,6 +323,39 @@ TEST_F(CertificatePrintTest, ATitleWiderThanThePageStartsLeftOfIt) {
     EXPECT_EQ(title.right(), 629);
 }
 
+TEST_F(CertificatePrintTest, AChartStandsRightOfItsLineInPrintMode) {
+    // Continuity: 6 values in bin 0 and 3 in bin 5; the chart at row 3 of the page.
+    frm.DistribCounts[1] = {6, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1};
+    const std::vector<ReportLine> lines(10, ReportLine{"x", platform::clWindowText, 0});
+    const DrawnPage page(frm, lines, {-1, 3, -1, -1}, "Electrical Test");
+    const QRect chart(240, 190 + 13 * 3, 340, 55);
+    auto changedIn = [&](const QRect& box) {
+        int n = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                n += page.after.pixel(x, y) != page.before.pixel(x, y);
+        return n;
+    };
+    if (changedIn(chart) == 0) GTEST_SKIP() << "the charts are not drawn in this build";
+
+    // Print geometry (340 x 55): bars 32 wide from x = 249, the axis 41 below the top.
+    const QRgb black = platform::ToPixel(platform::clBlack);
+    const int axisY = chart.top() + 41;
+    for (const int x : {249, 300, 568}) EXPECT_EQ(page.after.pixel(x, axisY), black) << x;
+    // The largest bin reaches the top; the other is half as high. A bar is filled with its
+    // bin's colour; the chart has no background of its own.
+    const int tall = 249 + 16;
+    const int half = 249 + 5 * 32 + 16;
+    EXPECT_NE(page.after.pixel(tall, chart.top() + 10), page.before.pixel(tall, chart.top() + 10));
+    EXPECT_NE(page.after.pixel(tall, chart.top() + 10), platform::ToPixel(platform::clWhite));
+    EXPECT_EQ(page.after.pixel(half, chart.top() + 10), page.before.pixel(half, chart.top() + 10));
+    EXPECT_NE(page.after.pixel(half, chart.top() + 30), page.before.pixel(half, chart.top() + 30));
+    EXPECT_EQ(page.after.pixel(249 + 2 * 32 + 16, chart.top() + 30),
+              page.before.pixel(249 + 2 * 32 + 16, chart.top() + 30));
+    // Nothing drawn between the lines' text and the chart.
+    EXPECT_EQ(changedIn(QRect(120, chart.top(), 240 - 120, chart.height())), 0);
+}
+
 TEST_F(CertificatePrintTest, EveryPageGoesIntoOneJobWithItsSpoolingText) {
     WriteLines(43);
     const QString pdf = PrintToPdf();

@@ -770,11 +770,10 @@ void Harness::RunStep(const std::string& line) {
             dialogs_->fontAnswers.emplace_back(font);
         }
     } else if (step == "print-to") {
-        // A PDF beside the run, as save-image writes its pictures, to be looked at afterwards.
         if (arg(1) == "cancel")
             dialogs_->printAnswers.emplace_back();
         else
-            dialogs_->printAnswers.emplace_back(arg(1));
+            dialogs_->printAnswers.emplace_back(SavedPath(arg(1)));
     } else if (step == "date") {
         // date YYYY-MM-DD HH:MM:SS: the wall clock the program sees from now on
         platform::CivilTime t;

@@ -69,8 +69,9 @@ private:
     std::string Describe(const std::string& name);
     QWidget* Control(const std::string& name);
     std::string Path(const std::string& name) const;
-    // A file the program writes for the operator: relative names are below the temporary drive
-    // ({data}), their folders made as the operator would pick or make them in the dialog.
+    // A file the program writes for the operator (a saved report, a printed PDF): relative
+    // names are below the temporary drive ({data}), their folders made as the operator would
+    // pick or make them in the dialog.
     std::string SavedPath(const std::string& name) const;
     // Steps about the report's files (HarnessDocuments.cpp); false for any other step.
     bool DocumentStep(const std::vector<std::string>& w);

@@ -62,13 +62,13 @@ bool Harness::DocumentStep(const std::vector<std::string>& w) {
         for (const QByteArray& line : lines) Log("line " + QuoteText(line.toStdString()));
     } else if (step == "pdf") {
         // pdf PATH: the page count and the first page's size of a printed PDF
-        const QByteArray pdf = ReadAll(arg(1));
+        const QByteArray pdf = ReadAll(SavedPath(arg(1)));
         static const QRegularExpression page("/Type\\s*/Page(?![a-zA-Z])");
         static const QRegularExpression media("/MediaBox\\s*\\[([^\\]]*)\\]");
         int count = 0;
         for (auto it = page.globalMatch(QString::fromLatin1(pdf)); it.hasNext(); it.next()) ++count;
         const auto box = media.match(QString::fromLatin1(pdf));
-        Log("pdf " + QuoteText(arg(1)) + " pages=" + std::to_string(count) + " media=[" +
+        Log("pdf " + QuoteText(Shown(SavedPath(arg(1)))) + " pages=" + std::to_string(count) + " media=[" +
             (box.hasMatch() ? box.captured(1).simplified().toStdString() : std::string()) + "]");
     } else {
         return false;
