@@ -240,9 +240,16 @@ public:
 
     // The save dialog's folder, file name and filters, kept between uses; FileName holds the
     // whole chosen name once the operator confirmed it.
-    platform::FileDialogRequest SaveDialog1;
-    // Writes the report to SaveDialog1.FileName.
+    platform::FileDialogRequest SaveDialog1{
+        "", "", "", "Fichier RTF (*.RTF *.rtf);;Fichier texte (*.TXT *.txt);;Tous les fichiers (*)",
+        "TXT"};
+    // Writes the report to SaveDialog1.FileName; raises results::ReportFileError, naming the
+    // file, when it cannot be written.
     void SaveReport();
+    // The toolbar's save, font and print buttons (results/ReportFile.cpp, Certificates.cpp).
+    void SaveBtnClick();
+    void FontBtnClick();
+    void PrintButtonClick();
 
     // =========================================================================================
     // Cable test engine

@@ -126,8 +126,21 @@ template <class T> Field Colour(T TMainFrm::*member) {
             [member](TMainFrm& f, const std::string& v) { f.*member = Parse<T>(v); }};
 }
 
+// A table is set whole, from its values separated by blanks.
 template <class A> Field Table(A TMainFrm::*member) {
-    return {[member](const TMainFrm& f) { return List(f.*member); }, {}};
+    return {[member](const TMainFrm& f) { return List(f.*member); },
+            [member](TMainFrm& f, const std::string& v) {
+                A values{};
+                std::istringstream in(v);
+                std::string word;
+                size_t n = 0;
+                while (in >> word) {
+                    if (n == values.size()) throw std::invalid_argument("too many values: " + v);
+                    values[n++] = Parse<typename A::value_type>(word);
+                }
+                if (n != values.size()) throw std::invalid_argument("too few values: " + v);
+                f.*member = values;
+            }};
 }
 
 Field ReadOnly(std::function<std::string(const TMainFrm&)> get) {

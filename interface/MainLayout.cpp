@@ -169,18 +169,23 @@ void TMainFrm::CreateControls() {
         const char* name;
         int glyph;
         const char* hint;
+        bool hidden;
     } tools[] = {
-        {&PrintButton, "PrintButton", 0, "Print"}, {&FontBtn, "FontBtn", 1, "Font"},
-        {&SaveBtn, "SaveBtn", 2, "Save"},          {&HelpButton, "HelpButton", 3, "Help"},
-        {&AboutButton, "AboutButton", 6, "About"},
+        {&PrintButton, "PrintButton", 0, "Print report", false},
+        {&FontBtn, "FontBtn", 1, "Font", true}, // created hidden; nothing shows it
+        {&SaveBtn, "SaveBtn", 2, "Save report", false},
+        {&HelpButton, "HelpButton", 3, "Help", false},
+        {&AboutButton, "AboutButton", 6, "About", false},
     };
+    // A hidden button takes no place on the bar.
     int toolX = 0;
     for (const auto& tool : tools) {
         auto* button = Named(new QToolButton(ToolBar1), tool.name, toolX, 0, 24, 22);
         button->setIcon(QIcon(ButtonGlyph(tool.glyph)));
         button->setToolTip(tool.hint);
+        button->setVisible(!tool.hidden);
         *tool.button = button;
-        toolX += 25;
+        if (!tool.hidden) toolX += 25;
     }
     // The report keeps the desktop's font, and with it the diagrams and charts that draw in
     // the report's font.
@@ -324,6 +329,9 @@ void TMainFrm::ConnectHandlers() {
     on(CableLst, &QComboBox::activated, &TMainFrm::CableLstChange);
     on(HelpButton, &QToolButton::clicked, &TMainFrm::HelpButtonClick);
     on(AboutButton, &QToolButton::clicked, &TMainFrm::AboutButtonClick);
+    on(SaveBtn, &QToolButton::clicked, &TMainFrm::SaveBtnClick);
+    on(FontBtn, &QToolButton::clicked, &TMainFrm::FontBtnClick);
+    on(PrintButton, &QToolButton::clicked, &TMainFrm::PrintButtonClick);
     StaticTextSelectATestToRun->OnMouseDown = [this](Qt::KeyboardModifiers) {
         RunHandler([this] { StaticTextSelectATestToRunClick(); });
     };

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QDir>
 #include <QEnterEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -266,7 +267,7 @@ public:
             saveAnswers.pop_front();
         }
         h_.Log("save-dialog folder=" + QuoteText(h_.Shown(r.InitialFolder)) +
-               " name=" + QuoteText(r.FileName) + " -> " +
+               " name=" + QuoteText(h_.Shown(r.FileName)) + " -> " +
                (answer ? QuoteText(h_.Shown(*answer)) : "Cancel"));
         return answer;
     }
@@ -339,16 +340,12 @@ std::string Harness::Path(const std::string& name) const {
     return baseFolder_ + "/" + name;
 }
 
-std::string Harness::DataPath(const std::string& name) const {
-    if (!name.empty() && name[0] == '/') return name;
-    if (!dataRoot_) throw ScenarioError("files of the temporary drive come after start");
-    return process_->dataRoot + "/" + name;
-}
-
 std::string Harness::Shown(const std::string& path) const {
+    const std::string cwd = QDir::currentPath().toStdString() + "/";
     const std::pair<const std::string&, const char*> roots[] = {
         {process_->programFolder, "{program}/"},
         {process_->dataRoot, "{data}"},
+        {cwd, "{cwd}/"},
     };
     for (const auto& [root, name] : roots)
         if (!root.empty() && path.compare(0, root.size(), root) == 0)
@@ -840,7 +837,7 @@ void Harness::RunStep(const std::string& line) {
         if (arg(1) == "cancel")
             dialogs_->saveAnswers.emplace_back();
         else
-            dialogs_->saveAnswers.emplace_back(DataPath(arg(1)));
+            dialogs_->saveAnswers.emplace_back(SavedPath(arg(1)));
     } else if (step == "font") {
         // font FAMILY PIXELS [bold] [italic] [underline] [strikeout] | font cancel
         if (arg(1) == "cancel") {
@@ -866,7 +863,7 @@ void Harness::RunStep(const std::string& line) {
         if (arg(1) == "cancel")
             dialogs_->printAnswers.emplace_back();
         else
-            dialogs_->printAnswers.emplace_back(DataPath(arg(1)));
+            dialogs_->printAnswers.emplace_back(SavedPath(arg(1)));
     } else if (step == "date") {
         // date YYYY-MM-DD HH:MM:SS: the wall clock the program sees from now on
         platform::CivilTime t;
@@ -881,6 +878,7 @@ void Harness::RunStep(const std::string& line) {
         for (const QString& text : lines) Log("memo " + QuoteText(text.toStdString()));
     } else if (step == "close") {
         Close();
+    } else if (DocumentStep(w)) {
     } else {
         throw ScenarioError("unknown step \"" + step + "\"");
     }

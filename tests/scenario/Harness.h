@@ -72,8 +72,12 @@ private:
     std::string Describe(const std::string& name);
     QWidget* Control(const std::string& name);
     std::string Path(const std::string& name) const;
-    // A file of the temporary drive (what the program saves and prints goes there).
-    std::string DataPath(const std::string& name) const;
+    // A file the program writes for the operator (a saved report, a printed PDF): relative
+    // names are below the temporary drive ({data}), their folders made as the operator would
+    // pick or make them in the dialog.
+    std::string SavedPath(const std::string& name) const;
+    // Steps about the report's files (HarnessDocuments.cpp); false for any other step.
+    bool DocumentStep(const std::vector<std::string>& w);
     // A path as the transcript shows it, independent of where the tree is checked out.
     std::string Shown(const std::string& path) const;
     std::vector<std::string> Words(const std::string& line) const;

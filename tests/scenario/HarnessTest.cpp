@@ -101,6 +101,13 @@ TEST(Harness, RefusesScenariosItCannotCarryOut) {
         {"start\nset PortNumber 3\n", "PortNumber is read only"},
         {"start\nargs /ISO9001\n", "args come before start"},
         {"click PowerBtn\n", "the window is not started"},
+        {"save-as report.rtf\n", "a saved file's name comes after start"},
+        {"start\nfile never-saved.rtf\n", "cannot read"},
+        {"start\npdf never-printed.pdf\n", "cannot read"},
+        {"report-line 0 0 x\n", "the window is not started"},
+        {"start\nreport-line red 0 x\n", "not a number: red"},
+        {"start\nset ChartLines \"1 2 3\"\n", "too few values"},
+        {"start\nset ChartLines \"1 2 3 4 5\"\n", "too many values"},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.script);

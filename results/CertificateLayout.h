@@ -1,0 +1,40 @@
+#pragma once
+// Which report lines and charts go on which certificate page: 42 lines a page, a chart printed
+// at its line's row, and a chart that would not fit above the page's end (rows 39 to 41)
+// moving to the top of the next page with its line.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace results {
+
+constexpr int CertificateRows = 42;
+// The last row on which a chart still fits on its page.
+constexpr int LastChartRow = 38;
+
+// The number of pages for lineCount report lines and the chart lines by test kind (-1: that
+// test did not run), counting the rows left empty where a chart moved on.
+int CertificatePageCount(int lineCount, const std::array<int32_t, 4>& chartLines);
+
+struct CertificateChart {
+    int Kind;
+    int Row;
+};
+
+struct CertificatePage {
+    int FirstLine = 0; // report line on row 0
+    int LineCount = 0; // rows used, from row 0
+    std::vector<CertificateChart> Charts;
+};
+
+// The pages as printed, one after the other until no report line remains.
+std::vector<CertificatePage> LayoutCertificatePages(int lineCount,
+                                                    const std::array<int32_t, 4>& chartLines);
+
+// Row r of a page starts at this height.
+constexpr int CertificateRowTop(int row) {
+    return 190 + 13 * row;
+}
+
+} // namespace results

@@ -1,0 +1,161 @@
+// Printing the report as certificates: 42 report lines a page on the background picture, with
+// the title, the header block, the charts of the parts that ran and the page number.
+
+#include <QFile>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPrinter>
+#include <QStringDecoder>
+#include <QTextEdit>
+
+#include <memory>
+#include <stdexcept>
+
+#include "interface/Certificate.h"
+#include "interface/CertificateBackground.h"
+#include "interface/Main.h"
+#include "interface/Serial.h"
+#include "interface/widgets/ImageControl.h"
+#include "platform/canvas/Jpeg.h"
+#include "results/Certificates.h"
+
+namespace {
+
+const char* const DefaultTitle = "Electrical Test";
+
+// The largest font size (in pixels) whose text cell, ascent and descent together, is no taller
+// than cellHeight: a font given by its cell height rather than by its size.
+int EmPixelsForCellHeight(platform::CanvasFont font, int cellHeight) {
+    int pixels = cellHeight;
+    for (; pixels > 1; --pixels) {
+        font.Size = -pixels;
+        if (QFontMetrics(platform::ToQFont(font)).height() <= cellHeight) break;
+    }
+    return pixels;
+}
+
+std::string PrinterName(const QPrinter& printer) {
+    return (printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName())
+        .toStdString();
+}
+
+} // namespace
+
+namespace results {
+
+// The file is read as UTF-8; one that is not valid UTF-8 was written in a single-byte code page
+// and is read as Latin-1.
+std::string CertificateTitle(const std::string& programFolder) {
+    QFile file(QString::fromStdString(programFolder + "CertifTitle.txt"));
+    if (!file.open(QIODevice::ReadOnly)) return DefaultTitle;
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
+    if (bytes.isEmpty()) return DefaultTitle;
+    const qsizetype end = bytes.indexOf('\n');
+    QByteArray first = end < 0 ? bytes : bytes.left(end);
+    if (first.endsWith('\r')) first.chop(1);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString title = utf8(first);
+    if (utf8.hasError()) title = QString::fromLatin1(first);
+    return title.toStdString();
+}
+
+// Every text has a transparent background.
+void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<ReportLine>& lines,
+                         const CertificatePage& page, int number, int pageCount,
+                         const std::string& title) {
+    platform::Canvas& canvas = image.GetCanvas();
+    const platform::CanvasFont reportFont = platform::FromQFont(frm.ReportMemo->font());
+    const int width = image.Picture().width();
+    canvas.Font.Color = platform::clBlack;
+
+    for (int row = 0; row < page.LineCount; ++row) {
+        const int top = CertificateRowTop(row);
+        for (const CertificateChart& chart : page.Charts)
+            if (chart.Row == row)
+                frm.DrawDistribution(chart.Kind, &image, -100, 340, 55, 240, top, platform::clWhite,
+                                     true);
+        const ReportLine& line =
+            lines[static_cast<size_t>(page.FirstLine) + static_cast<size_t>(row)];
+        canvas.Font = reportFont;
+        canvas.Font.Color = line.Colour;
+        canvas.Font.Bold = (line.Style & StyleBold) != 0;
+        canvas.Font.Italic = (line.Style & StyleItalic) != 0;
+        canvas.Font.Underline = (line.Style & StyleUnderline) != 0;
+        canvas.Font.StrikeOut = (line.Style & StyleStrikeOut) != 0;
+        canvas.Brush.SetStyle(platform::BrushStyle::Clear);
+        canvas.TextOut(54, top, line.Text);
+    }
+
+    // The remaining texts are black in the report's typeface, sized by the height of their
+    // text cell.
+    auto textFont = [&](int cellHeight, bool emphasis) {
+        canvas.Font = reportFont;
+        canvas.Font.Size = -EmPixelsForCellHeight(reportFont, cellHeight);
+        canvas.Font.Color = platform::clBlack;
+        canvas.Font.Bold = canvas.Font.Underline = emphasis;
+        canvas.Font.Italic = canvas.Font.StrikeOut = false;
+        canvas.Brush.SetStyle(platform::BrushStyle::Clear);
+    };
+    textFont(20, true);
+    canvas.TextOut((width - canvas.TextWidth(title)) / 2, 120, title);
+
+    textFont(13, false);
+    const struct {
+        const char* label;
+        const std::string& value;
+        int top;
+    } header[] = {{"Date :", frm.CertDate, 20},
+                  {"Operator :", frm.OperatorName, 45},
+                  {"Model :", frm.ModelName, 70},
+                  {"Serial # :", frm.SerialNumber, 95}};
+    for (const auto& item : header)
+        canvas.TextOut(width - canvas.TextWidth(item.label) - 140, item.top,
+                       std::string(item.label) + "  " + item.value);
+
+    const std::string pageText =
+        "Page " + std::to_string(number) + " / " + std::to_string(pageCount);
+    canvas.TextOut(width - canvas.TextWidth(pageText) - 50, 825, pageText);
+}
+
+} // namespace results
+
+void TMainFrm::PrintButtonClick() {
+    Services().dialogs.ShowModal(*new TSerialFrm(*this));
+    // A copy: the operator's clicks let through while pages spool must not pull the lines away.
+    const std::vector<ReportLine> lines = ReportLines();
+    const int count = static_cast<int>(lines.size());
+    const int pageCount = results::CertificatePageCount(count, ChartLines);
+
+    // The status panel is emptied at the end, whether anything was printed or not.
+    struct ClearStatus {
+        TMainFrm& frm;
+        ~ClearStatus() { frm.SetStatusPanel(2, ""); }
+    } clearStatus{*this};
+    if (count == 0) return;
+    QPrinter printer(QPrinter::HighResolution);
+    if (!Services().dialogs.SetupPrinter(printer)) return;
+
+    // One print job for all pages, so that they stay together and in order (and a PDF file
+    // holds them all).
+    QPainter painter;
+    const auto pages = results::LayoutCertificatePages(count, ChartLines);
+    for (size_t n = 0; n < pages.size(); ++n) {
+        const int number = static_cast<int>(n) + 1;
+        SetStatusPanel(2, "Spooling Page " + std::to_string(number));
+        Services().events.ProcessMessages();
+
+        const auto page = std::make_unique<TCertificateFrm>(*this);
+        page->SetPicture(platform::DecodeJpeg(CertifImgResource()));
+        results::DrawCertificatePage(*this, *page->ImageFond, lines, pages[n], number, pageCount,
+                                     results::CertificateTitle(Services().process.ProgramFolder()));
+        if (n == 0) {
+            if (!painter.begin(&printer))
+                throw std::runtime_error("Cannot print to \"" + PrinterName(printer) + "\"");
+        } else {
+            printer.newPage();
+        }
+        page->Print(painter);
+    }
+    painter.end();
+}
