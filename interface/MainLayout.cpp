@@ -196,8 +196,13 @@ void TMainFrm::CreateControls() {
     ReportMemo->setReadOnly(true);
     ReportMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ReportMemo->setLineWrapMode(QTextEdit::NoWrap);
+    // Tab stops every half inch, as rich-text controls have them: the report's columns of pins
+    // and values then fit the report's width.
+    constexpr int TabStopPixels = 48;
+    ReportMemo->setTabStopDistance(TabStopPixels);
     PrintMemo = Named(new QTextEdit(central), "PrintMemo", 6, 216, 414, 309);
     PrintMemo->setFont(reportFont);
+    PrintMemo->setTabStopDistance(TabStopPixels);
     PrintMemo->hide();
 
     // The pages start with their tabs hidden; each part shows its own.

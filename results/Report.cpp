@@ -40,6 +40,9 @@ void TMainFrm::AddReportLine(const std::string& text, TColor colour, uint32_t st
     if (ReportMemo->isVisibleTo(this)) {
         ReportMemo->setTextCursor(cursor);
         scroll->setValue(scroll->maximum());
+        // The caret at the end of a long line must not carry the view away from the lines'
+        // beginnings.
+        ReportMemo->horizontalScrollBar()->setValue(0);
     } else {
         const int kept = scroll->value();
         ReportMemo->setTextCursor(cursor);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -180,6 +181,19 @@ TEST_F(ReportTest, VisibleReportFollowsItsEndHiddenReportKeepsItsPlace) {
     EXPECT_EQ(Scroll()->value(), Scroll()->maximum());
     EXPECT_EQ(frm.ReportMemo->textCursor().position(),
               frm.ReportMemo->document()->characterCount() - 1);
+}
+
+TEST_F(ReportTest, ALongLineLeavesTheViewAtTheLinesBeginnings) {
+    frm.show();
+    QScrollBar* across = frm.ReportMemo->horizontalScrollBar();
+    frm.AddReportLine(std::string(300, 'x'), 0, 0);
+    ASSERT_GT(across->maximum(), 0);
+    EXPECT_EQ(across->value(), 0);
+    // A continuity line fits the report with the report's tab stops.
+    frm.ClearReport();
+    frm.AddReportLine("Connection between  PlugA.  1-A \t and PlugB.  1-A\t: 0 \u03A9", 0, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(across->maximum(), 0);
 }
 
 TEST_F(ReportTest, ClearedReportStartsAgainAtItsFirstLine) {
