@@ -3,8 +3,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "interface/Main.h"
 #include "interface/Fonts.h"
+#include "interface/Main.h"
 
 TCategoryResultsFrm::TCategoryResultsFrm(TMainFrm& owner) : QDialog(&owner) {
     setObjectName("CategoryResultsFrm");
@@ -19,6 +19,7 @@ TCategoryResultsFrm::TCategoryResultsFrm(TMainFrm& owner) : QDialog(&owner) {
     ResultsMemo->setReadOnly(true);
     ResultsMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultsMemo->setFont(fonts::DesignFont(fonts::Face::Tahoma, 11));
+    ResultsMemo->setTabStopDistance(48); // half an inch, as in the report
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(ResultsMemo);

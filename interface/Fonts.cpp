@@ -9,7 +9,9 @@ namespace fonts {
 
 bool LoadDesignFonts(const QString& folder) {
     QStringList missing;
-    for (const char* file : {"tahoma.ttf", "tahomabd.ttf", "ms_sans_serif.ttf"})
+    // Not tahomabd.ttf: its glyphs are the regular strokes set wider, so bold text would look
+    // regular. Without it the rasteriser emboldens the regular face, and bold shows as bold.
+    for (const char* file : {"tahoma.ttf", "ms_sans_serif.ttf"})
         if (QFontDatabase::addApplicationFont(folder + '/' + file) < 0) missing << file;
     if (missing.isEmpty()) return true;
     std::cerr << "fonts: cannot load " << missing.join(", ").toStdString() << " from "

@@ -10,10 +10,10 @@ namespace fonts {
 
 enum class Face { Tahoma, MsSansSerif };
 
-// Where fonts-wine puts tahoma.ttf, tahomabd.ttf and ms_sans_serif.ttf.
+// Where fonts-wine puts tahoma.ttf and ms_sans_serif.ttf.
 inline constexpr const char* DesignFontFolder = "/usr/share/wine/fonts";
 
-// Adds the three files of the folder to the application's fonts (the application object must
+// Adds the two files of the folder to the application's fonts (the application object must
 // exist). Files that cannot be loaded are named in one line on standard error and the windows
 // draw in a substitute sans-serif face; false then.
 bool LoadDesignFonts(const QString& folder = DesignFontFolder);

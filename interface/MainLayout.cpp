@@ -187,10 +187,9 @@ void TMainFrm::CreateControls() {
         *tool.button = button;
         if (!tool.hidden) toolX += 25;
     }
-    // The report keeps the desktop's font, and with it the diagrams and charts that draw in
-    // the report's font.
-    QFont reportFont = QApplication::font();
-    reportFont.setResolveMask(QFont::AllPropertiesResolved);
+    // The report takes the window's face, as the window's controls do; the diagrams and charts
+    // draw in the report's face.
+    const QFont reportFont = fonts::DesignFont(fonts::Face::Tahoma, 11);
     ReportMemo = Named(new QTextEdit(central), "ReportMemo", 6, 216, 414, 309);
     ReportMemo->setFont(reportFont);
     ReportMemo->setReadOnly(true);

@@ -1,7 +1,9 @@
 #include "platform/qt/QtMessageBoxes.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QPushButton>
 
 #include <vector>
@@ -93,6 +95,14 @@ MsgResult QtMessageBoxes::Show(const MessageBoxRequest& request) {
         }
     }
     if (escape) box.setEscapeButton(escape);
+
+    // A box no wider than "Test stopped" leaves the window manager no room for its caption
+    // beside the title-bar buttons: it would show "Ca...ix".
+    constexpr int MinimumBoxWidth = 240;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(MinimumBoxWidth, 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
 
     box.exec();
 

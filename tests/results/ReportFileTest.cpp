@@ -104,7 +104,7 @@ TEST_F(ReportFileTest, FiveBlackHeaderLinesComeBeforeTheReport) {
                                     "Part 1 of 1 : 2 errors\n");
     // The header lines carry no style of the first report line (bold and underlined here).
     const std::string rtf = SaveAs("report.rtf");
-    EXPECT_NE(rtf.find("\\plain\\f0\\fs18\\cf1 Date :  15/06/2020 14:05:09\\par"),
+    EXPECT_NE(rtf.find("\\plain\\f0\\fs17\\cf1 Date :  15/06/2020 14:05:09\\par"),
               std::string::npos)
         << rtf;
     EXPECT_NE(rtf.find("\\cf1\\b\\ul Cable 24 wires straight\\par"), std::string::npos) << rtf;
