@@ -14,6 +14,7 @@
 #include "interface/Fonts.h"
 #include "platform/LibFtdiDriver.h"
 #include "platform/qt/AlsaTones.h"
+#include "platform/qt/GuardedApplication.h"
 #include "platform/qt/QtCursor.h"
 #include "platform/qt/QtDialogs.h"
 #include "platform/qt/QtEventPump.h"
@@ -28,33 +29,10 @@ namespace {
 
 constexpr int SimulatedComPort = 1;
 
-// Exceptions that escape an event handler are shown and the message loop goes on.
-class Application final : public QApplication {
-public:
-    using QApplication::QApplication;
-    platform::MessageBoxes* boxes = nullptr;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception& e) {
-            ShowException(e.what());
-        }
-        return false;
-    }
-
-    void ShowException(const std::string& text) {
-        if (boxes)
-            boxes->Show({text, "Relmora", platform::MsgIcon::Error, platform::MsgButtons::Ok, 0});
-        else
-            std::cerr << text << "\n";
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
-    Application app(argc, argv);
+    platform::GuardedApplication app(argc, argv, "Relmora");
     QApplication::setApplicationName("Relmora");
     fonts::LoadDesignFonts();
 
