@@ -193,12 +193,8 @@ bool TMainFrm::PrepareAndRunParts(bool selfTest) {
 
 void TMainFrm::DrawGreyReferencePattern() {
     auto& canvas = Image1->GetCanvas();
-    canvas.Pen.Mode = platform::PenMode::Copy;
-    canvas.Pen.Style = platform::PenStyle::Solid;
-    canvas.Pen.Color = platform::clBtnFace;
-    canvas.Brush.SetColor(platform::clBtnFace);
     canvas.Font.Bold = true;
-    canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+    canvas.FillBox(0, 0, canvas.Width(), canvas.Height(), platform::clBtnFace);
     for (int pin = 1; pin <= 96; ++pin) {
         DrawPinA(Image1, pin, platform::clGray);
         DrawPinB(Image1, pin, platform::clGray);
@@ -211,10 +207,6 @@ void TMainFrm::DrawGreyReferencePattern() {
 
 void TMainFrm::ClearLatestResult() {
     auto& canvas = Image3->GetCanvas();
-    canvas.Pen.Mode = platform::PenMode::Copy;
-    canvas.Pen.Style = platform::PenStyle::Solid;
-    canvas.Pen.Color = platform::clBtnFace;
-    canvas.Brush.SetColor(platform::clBtnFace);
     // The report's typeface at the diagrams' label size, in the reference pattern's style made
     // bold.
     const platform::CanvasFont reference = Image1->GetCanvas().Font;
@@ -224,7 +216,7 @@ void TMainFrm::ClearLatestResult() {
     canvas.Font.Italic = reference.Italic;
     canvas.Font.Underline = reference.Underline;
     canvas.Font.StrikeOut = reference.StrikeOut;
-    canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+    canvas.FillBox(0, 0, canvas.Width(), canvas.Height(), platform::clBtnFace);
     canvas.Pen.Mode = platform::PenMode::Copy;
     canvas.Brush.SetStyle(platform::BrushStyle::Clear);
     canvas.Pen.Width = 1;

@@ -76,12 +76,7 @@ void TMainFrm::RedrawChart(int kind) {
 void TMainFrm::FillChartBackground(ImageControl* image, int32_t width, int32_t height,
                                    int32_t left, int32_t top, TColor colour) {
     if (!image) return;
-    auto& canvas = image->GetCanvas();
-    canvas.Pen.Mode = platform::PenMode::Copy;
-    canvas.Pen.Style = platform::PenStyle::Solid;
-    canvas.Pen.Color = colour;
-    canvas.Brush.SetColor(colour);
-    canvas.Rectangle(left, top, left + width, top + height);
+    image->GetCanvas().FillBox(left, top, left + width, top + height, colour);
 }
 
 int TMainFrm::HoveredBin(const ImageControl* image, int width, int height) const {

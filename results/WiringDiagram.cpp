@@ -122,9 +122,5 @@ void TMainFrm::HighlightNet() {
 
 void TMainFrm::ClearMeasureImage() {
     auto& canvas = ImageMes->GetCanvas();
-    canvas.Pen.Mode = platform::PenMode::Copy;
-    canvas.Pen.Style = platform::PenStyle::Solid;
-    canvas.Pen.Color = platform::clBtnFace;
-    canvas.Brush.SetColor(platform::clBtnFace);
-    canvas.Rectangle(0, 0, canvas.Width(), canvas.Height());
+    canvas.FillBox(0, 0, canvas.Width(), canvas.Height(), platform::clBtnFace);
 }

@@ -339,4 +339,12 @@ void Canvas::SetPixel(int x, int y, TColor color) {
     Changed();
 }
 
+void Canvas::FillBox(int x1, int y1, int x2, int y2, TColor colour) {
+    Pen.Mode = PenMode::Copy;
+    Pen.Style = PenStyle::Solid;
+    Pen.Color = colour;
+    Brush.SetColor(colour);
+    Rectangle(x1, y1, x2, y2);
+}
+
 } // namespace platform

@@ -126,6 +126,10 @@ public:
     int TextWidth(const std::string& text) const;
     int TextHeight(const std::string& text) const;
 
+    // A box filled in one colour, outline and inside alike: pen mode copy, a solid pen and
+    // brush in that colour (the pen and brush keep them afterwards).
+    void FillBox(int x1, int y1, int x2, int y2, TColor colour);
+
     // The RGB value of a pixel (0x00BBGGRR); 0xFFFFFFFF outside the image, which equals no
     // colour the program uses.
     TColor Pixel(int x, int y) const;
