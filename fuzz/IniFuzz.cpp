@@ -44,7 +44,7 @@ bool CrLfOnly(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    auto doc = platform::IniDocument::Parse(bytes);
+    auto doc = platform::IniDocument::Parse(std::string(bytes));
     for (const auto& [section, key] : Probes)
         if (const auto value = doc.Find(section, key)) (void)platform::ParseInt32(*value);
 

@@ -1,6 +1,9 @@
 #include "platform/IniDocument.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <functional>
 
 namespace platform {
 
@@ -44,6 +47,15 @@ bool IsUtf8(std::string_view text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
+        // Plain ASCII eight bytes at a time: most of any settings file.
+        if (end - p >= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if ((word & 0x8080808080808080u) == 0) {
+                p += 8;
+                continue;
+            }
+        }
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -79,16 +91,38 @@ constexpr std::array<uint16_t, 32> Cp1252High{
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// Appends Windows-1252 bytes as UTF-8.
+void AppendCp1252(std::string& out, std::string_view bytes) {
+    // Each byte's UTF-8 form, made once: at most three bytes.
+    struct Encoded {
+        std::array<char, 3> bytes{};
+        uint8_t size = 0;
+    };
+    static const std::array<Encoded, 256> table = [] {
+        std::array<Encoded, 256> t{};
+        for (uint32_t b = 0; b < 256; ++b) {
+            std::string utf8;
+            AppendUtf8(utf8, b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : b);
+            t[b].size = static_cast<uint8_t>(utf8.size());
+            std::copy(utf8.begin(), utf8.end(), t[b].bytes.begin());
+        }
+        return t;
+    }();
+    size_t size = 0;
+    for (const char ch : bytes) size += table[static_cast<unsigned char>(ch)].size;
+    const size_t at = out.size();
+    out.resize(at + size);
+    char* to = out.data() + at;
+    for (const char ch : bytes) {
+        const Encoded& e = table[static_cast<unsigned char>(ch)];
+        std::memcpy(to, e.bytes.data(), e.size);
+        to += e.size;
+    }
+}
+
 std::string FromCp1252(std::string_view bytes) {
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80)
-            out += ch;
-        else
-            AppendUtf8(out, c < 0xA0 ? Cp1252High[c - 0x80] : c);
-    }
+    AppendCp1252(out, bytes);
     return out;
 }
 
@@ -181,28 +215,46 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
-std::string DecodeIniText(std::string_view bytes) {
+IniDocument::Text IniDocument::Decode(std::string bytes) {
     constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
-    std::string text;
-    if (StartsWith(bytes, "\xFF\xFE")) {
-        text = FromUtf16(bytes.substr(2), false);
-    } else if (StartsWith(bytes, "\xFE\xFF")) {
-        text = FromUtf16(bytes.substr(2), true);
+    Text text;
+    size_t skip = 0;
+    if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
+        text.bytes = FromUtf16(std::string_view(bytes).substr(2), bytes[0] == '\xFE');
     } else {
-        if (StartsWith(bytes, Utf8Bom)) bytes.remove_prefix(Utf8Bom.size());
-        text = IsUtf8(bytes) ? std::string(bytes) : FromCp1252(bytes);
+        if (StartsWith(bytes, Utf8Bom)) skip = Utf8Bom.size();
+        // Windows-1252 stays as it is until a line is used: a big file is not copied.
+        text.windows1252 = !IsUtf8(std::string_view(bytes).substr(skip));
+        text.bytes = std::move(bytes);
     }
-    // Marks repeated at the start are no text either (the file reads the same once written).
-    size_t marks = 0;
-    while (std::string_view(text).substr(marks, Utf8Bom.size()) == Utf8Bom) marks += Utf8Bom.size();
-    text.erase(0, marks);
+    // The mark, and marks repeated after it, are no text (the file reads the same once written).
+    if (!text.windows1252)
+        while (std::string_view(text.bytes).substr(skip, Utf8Bom.size()) == Utf8Bom)
+            skip += Utf8Bom.size();
+    text.start = skip;
     return text;
 }
 
-IniDocument IniDocument::Parse(std::string_view bytes) {
+std::string DecodeIniText(std::string bytes) {
+    IniDocument::Text text = IniDocument::Decode(std::move(bytes));
+    const std::string_view rest = std::string_view(text.bytes).substr(text.start);
+    return text.windows1252 ? FromCp1252(rest) : std::string(rest);
+}
+
+bool IniDocument::AsRead(std::string_view line) const {
+    const std::less_equal<const char*> atMost;
+    return text_ && atMost(text_->bytes.data(), line.data()) &&
+           atMost(line.data(), text_->bytes.data() + text_->bytes.size());
+}
+
+std::string IniDocument::Utf8(std::string_view text) const {
+    return text_ && text_->windows1252 && AsRead(text) ? FromCp1252(text) : std::string(text);
+}
+
+IniDocument IniDocument::Parse(std::string bytes) {
     IniDocument doc;
-    const std::string text = DecodeIniText(bytes);
-    const std::string_view all(text);
+    doc.text_ = std::make_unique<const Text>(Decode(std::move(bytes)));
+    const std::string_view all = std::string_view(doc.text_->bytes).substr(doc.text_->start);
     Section* current = nullptr;
     for (size_t start = 0; start < all.size();) {
         size_t end = all.find('\n', start);
@@ -213,7 +265,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
         start = next;
 
         const size_t index = doc.lines_.size();
-        doc.lines_.emplace_back(line);
+        doc.lines_.push_back(line);
         if (const auto name = SectionName(line)) {
             doc.sections_.emplace_back();
             current = &doc.sections_.back();
@@ -242,9 +294,9 @@ std::optional<std::string> IniDocument::Find(std::string_view section, std::stri
     if (!s) return std::nullopt;
     const auto it = s->keys.find(Fold(key));
     if (it == s->keys.end()) return std::nullopt;
-    const std::string& line =
-        it->second.added ? s->added[it->second.index] : lines_[it->second.index];
-    return std::string(Trim(std::string_view(line).substr(line.find('=') + 1)));
+    const std::string_view line =
+        it->second.added ? std::string_view(s->added[it->second.index]) : lines_[it->second.index];
+    return Utf8(Trim(line.substr(line.find('=') + 1)));
 }
 
 void IniDocument::Write(std::string_view section, std::string_view key, std::string_view value) {
@@ -260,9 +312,15 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
     const std::string foldedKey = Fold(key);
     if (const auto it = s.keys.find(foldedKey); it != s.keys.end()) {
         // The key keeps its place and its spelling.
-        std::string& line = it->second.added ? s.added[it->second.index] : lines_[it->second.index];
-        line = std::string(Trim(std::string_view(line).substr(0, line.find('=')))) + "=" +
-               OneLine(value);
+        const auto [added, index] = it->second;
+        const std::string_view old = added ? std::string_view(s.added[index]) : lines_[index];
+        std::string line = Utf8(Trim(old.substr(0, old.find('=')))) + "=" + OneLine(value);
+        if (added) {
+            s.added[index] = std::move(line);
+        } else {
+            rewritten_.push_back(std::move(line));
+            lines_[index] = rewritten_.back();
+        }
         return;
     }
     s.added.push_back(std::string(key) + "=" + OneLine(value));
@@ -279,8 +337,12 @@ std::string IniDocument::Serialize() const {
     std::string out;
     out.reserve(size);
     bool lastBlank = true;
+    const bool windows1252 = text_ && text_->windows1252;
     auto emit = [&](std::string_view line) {
-        out += line;
+        if (windows1252 && AsRead(line))
+            AppendCp1252(out, line);
+        else
+            out += line;
         out += "\r\n";
         lastBlank = Trim(line).empty();
     };

@@ -10,13 +10,15 @@
 // Layout: a line "[Name]" opens a section (blanks around the name ignored); a line with '='
 // is a key, "Key=Value", blanks around key and value ignored. Every other line (comments,
 // blank lines, text before the first section) is kept as it stands. Matching folds ASCII
-// letters only. The first section of a name and the first key of a name in it win; later
-// duplicates are kept in the text but never read or written.
+// letters only (the names the program uses are ASCII). The first section of a name and the
+// first key of a name in it win; later duplicates are kept in the text but never read or
+// written.
 //
 // Encoding: the file is read as UTF-8 (a byte-order mark is skipped), as UTF-16 when it starts
 // with the UTF-16 byte-order mark, and as Windows-1252 (the code page of files written by the
-// Windows program) when it is neither; every byte of such a file thus becomes a character. The
-// text is always written as UTF-8 without a byte-order mark, each line ended by CR LF.
+// Windows program) when it is neither; every byte of such a file thus becomes a character.
+// Values are given out as UTF-8. The text is always written as UTF-8 without a byte-order
+// mark, each line ended by CR LF.
 //
 // Writing keeps every line it does not write to exactly as it was (line ends become CR LF). A
 // key that is written again keeps its place and its spelling; a new key goes after the last
@@ -25,6 +27,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,12 +43,28 @@ namespace platform {
 std::optional<int32_t> ParseInt32(std::string_view text);
 
 // The bytes of a file as UTF-8 text, by the encoding rules above.
-std::string DecodeIniText(std::string_view bytes);
+std::string DecodeIniText(std::string bytes);
 
 class IniDocument {
 public:
-    static IniDocument Parse(std::string_view bytes);
+    IniDocument() = default;
+    // Lines refer into the text held: moved, never copied.
+    IniDocument(IniDocument&&) = default;
+    IniDocument& operator=(IniDocument&&) = default;
+    IniDocument(const IniDocument&) = delete;
+    IniDocument& operator=(const IniDocument&) = delete;
+
+    static IniDocument Parse(std::string bytes);
     std::string Serialize() const;
+
+    // The bytes of a file and how to read them: from `start` on, UTF-8, or Windows-1252 to be
+    // converted line by line as lines are used.
+    struct Text {
+        std::string bytes;
+        size_t start = 0;
+        bool windows1252 = false;
+    };
+    static Text Decode(std::string bytes);
 
     // The value of the first key of that name in the first section of that name.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
@@ -66,8 +86,15 @@ private:
     };
 
     const Section* FindSection(std::string_view name) const;
+    // Whether a line (or part of it) is the text as read, and that text as UTF-8.
+    bool AsRead(std::string_view text) const;
+    std::string Utf8(std::string_view text) const;
 
-    std::vector<std::string> lines_; // the text as read, decoded, without line ends
+    // The text as read, decoded, and its lines without line ends; a line written since
+    // refers to its new text instead. One block for a whole file, however many lines.
+    std::unique_ptr<const Text> text_;
+    std::vector<std::string_view> lines_;
+    std::deque<std::string> rewritten_;
     // The sections as read, in their order, then those written since.
     std::vector<Section> sections_;
     size_t readSections_ = 0;

@@ -63,20 +63,20 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     if (::fstat(fd.get(), &st) != 0) Fail("read", path, Reason(errno));
     if (!S_ISREG(st.st_mode)) Fail("read", path, "It is not a file");
     if (st.st_size > MaxFileBytes) Fail("read", path, "It is larger than 64 MB");
-    std::string bytes;
-    bytes.reserve(static_cast<size_t>(st.st_size));
-    char block[WriteBlock];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), block, sizeof block);
+    // Read straight into the text; one byte more than the size tells a file that grew.
+    std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
         if (got < 0) {
             if (errno == EINTR) continue;
             Fail("read", path, Reason(errno));
         }
         if (got == 0) break;
-        bytes.append(block, static_cast<size_t>(got));
-        if (bytes.size() > static_cast<size_t>(MaxFileBytes))
-            Fail("read", path, "It is larger than 64 MB"); // grew while being read
+        done += static_cast<size_t>(got);
     }
+    if (done > static_cast<size_t>(st.st_size)) Fail("read", path, "It changed while being read");
+    bytes.resize(done);
     return bytes;
 }
 
@@ -160,7 +160,7 @@ void ReplaceFileContents(const std::string& path, std::string_view bytes) {
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-    if (const auto bytes = ReadWhole(path_)) doc_ = IniDocument::Parse(*bytes);
+    if (auto bytes = ReadWhole(path_)) doc_ = IniDocument::Parse(std::move(*bytes));
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
