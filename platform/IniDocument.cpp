@@ -49,7 +49,7 @@ bool IsUtf8(std::string_view text) {
     while (p < end) {
         // Plain ASCII eight bytes at a time: most of any settings file.
         if (end - p >= 8) {
-            uint64_t word;
+            uint64_t word = 0;
             std::memcpy(&word, p, sizeof word);
             if ((word & 0x8080808080808080u) == 0) {
                 p += 8;
