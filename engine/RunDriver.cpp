@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +12,9 @@
 #include <QTextEdit>
 
 #include <exception>
+#include <limits>
 
+#include "definitions/DataFolders.h"
 #include "definitions/TestNameRules.h"
 #include "engine/Checks.h"
 #include "engine/RunControl.h"
@@ -187,7 +188,11 @@ bool TMainFrm::PrepareAndRunParts(bool selfTest) {
     if (RunContinuity) RunContinuityTest();
     if (RunIsolation) RunIsolationTest();
     if (RunRelays) RunRelaysTest();
-    RunsSinceSelfTest = selfTest ? 0 : RunsSinceSelfTest + 1;
+    // A counter edited by hand up to the largest value stays there.
+    if (selfTest)
+        RunsSinceSelfTest = 0;
+    else if (RunsSinceSelfTest < std::numeric_limits<int32_t>::max())
+        ++RunsSinceSelfTest;
     return true;
 }
 
@@ -291,11 +296,13 @@ void TMainFrm::WriteRunStopped() {
 }
 
 void TMainFrm::EndRun() {
+    // The formats of the report name; the short date format stays so (the report information
+    // dialog shows its date in it from now on).
     FormatSettings.LongTimeFormat = "hh.mm.ss";
-    FormatSettings.ShortDateFormat = "yyyy-mm-dd";
+    FormatSettings.ShortDateFormat = "yyyy-MM-dd";
     const platform::CivilTime now = services_.clock.LocalTime();
-    const std::string makerFolder = services_.process.DataRoot() + "/Tolvex/";
-    const std::string dataFolder = makerFolder + "Calbrix Data/";
+    const definitions::DataFolders folders =
+        definitions::DataFoldersFor(services_.process.DataRoot());
     const std::string reportName =
         engine::ProposedReportName(now, CableLst->currentText().toStdString());
     FormatSettings.LongTimeFormat = "h:mm:ss";
@@ -304,14 +311,11 @@ void TMainFrm::EndRun() {
     ModelName.clear();
     SerialNumber.clear();
     services_.dialogs.ShowModal(*new TSerialFrm(*this)); // owned by the window
-    for (const std::string& folder : {makerFolder, dataFolder}) {
-        const QString path = QString::fromStdString(folder);
-        if (!QDir(path).exists() && !QDir().mkdir(path)) {
-            ShowMessage("Can't create directory \"" + folder + "\"", MsgIcon::Error);
-            return;
-        }
+    if (const std::string failed = definitions::FirstFolderNotMade(folders); !failed.empty()) {
+        ShowMessage(definitions::CantCreateDirectoryText(failed), MsgIcon::Error);
+        return;
     }
-    SaveDialog1.InitialFolder = dataFolder;
+    SaveDialog1.InitialFolder = folders.Data;
     SaveDialog1.FileName = reportName;
     const auto chosen = services_.dialogs.SaveFileName(SaveDialog1);
     if (!chosen) return;

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <exception>
 
+#include "definitions/DataFolders.h"
 #include "definitions/TestNameRules.h"
 #include "interface/About.h"
 #include "interface/ColorLabel.h"
@@ -91,6 +92,7 @@ TMainFrm::TMainFrm(platform::Services& services, QWidget* parent)
     const QLocale locale;
     FormatSettings.DecimalSeparator = locale.decimalPoint().at(0).toLatin1();
     FormatSettings.TimeSeparator = ':';
+    FormatSettings.ShortDateFormat = locale.dateFormat(QLocale::ShortFormat).toStdString();
     FormatSettings.ShortTimeFormat = "h:mm";
     FormatSettings.LongTimeFormat = "h:mm:ss";
 
@@ -152,7 +154,7 @@ void TMainFrm::FormCreate() {
         image->Redraw();
     }
     RunsSinceSelfTest = 0;
-    LoadSettings(services_.process.DataRoot() + "/Tolvex/Calbrix Data/Calbrix.ini");
+    LoadSettings(definitions::DataFoldersFor(services_.process.DataRoot()).SettingsFile);
     FirmwareVersion.fill(0);
     std::memset(FirmwareVersion.data(), ' ', 5);
 }
@@ -281,5 +283,3 @@ void TMainFrm::StaticTextSwNbMouseDown(Qt::KeyboardModifiers modifiers) {
 void TMainFrm::SetStartGlyph(int index) {
     StartBtn->setIcon(QIcon(ButtonGlyph(index)));
 }
-
-void TMainFrm::LoadSettings(const std::string& /*path*/) {}

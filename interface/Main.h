@@ -15,11 +15,13 @@
 
 #include "link/BoxProtocol.h"
 #include "platform/Dialogs.h"
+#include "platform/IniFile.h"
 #include "link/Portusb.h"
 #include "platform/Services.h"
 #include "platform/canvas/Canvas.h"
 
 class QCheckBox;
+class QCloseEvent;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -52,11 +54,11 @@ struct ReportLine {
     uint32_t Style;
 };
 
-// The program's copy of the user's formats.
+// The program's copy of the user's formats; date and time formats in Qt's format syntax.
 struct FormatSettings {
     char DecimalSeparator = '.';
     char TimeSeparator = ':';
-    std::string ShortDateFormat = "dd/MM/yyyy";
+    std::string ShortDateFormat = "d MMM yyyy";
     std::string ShortTimeFormat = "h:mm";
     std::string LongTimeFormat = "h:mm:ss";
 };
@@ -143,7 +145,13 @@ public:
     // The self-test definition follows the box's pin count: reloaded after a connect or a
     // disconnect while the list shows it.
     void ReloadSelfTest();
+    // The settings file (definitions/Settings.cpp): read when the window is created, written
+    // when it closes.
     void LoadSettings(const std::string& path);
+    void SaveSettings(const std::string& path);
+    void FormCloseQuery(bool& canClose);
+    std::unique_ptr<platform::IniFile> IniFile;
+    std::string IniTestFile;
 
     std::string TestsDir;
     std::array<int16_t, 193> Wiring{};
@@ -481,6 +489,7 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
@@ -516,6 +525,7 @@ private:
     void BlinkVoltageLabel();
 
     platform::Services& services_;
+    bool closeAbandoned_ = false; // the last closing was abandoned by a failed save
     std::vector<ReportLine> reportLines_;
     std::string label13Hint_;
     std::string image2Hint_;

@@ -147,6 +147,15 @@ Field ReadOnly(std::function<std::string(const TMainFrm&)> get) {
     return {std::move(get), {}};
 }
 
+// A remembered list, each entry quoted: (empty) for none.
+Field Texts(std::vector<std::string> TMainFrm::*member) {
+    return ReadOnly([member](const TMainFrm& f) {
+        std::string text;
+        for (const auto& entry : f.*member) text += (text.empty() ? "" : " ") + QuoteText(entry);
+        return text.empty() ? std::string("(empty)") : text;
+    });
+}
+
 const std::map<std::string, Field>& Fields() {
     static const std::map<std::string, Field> fields = {
         {"Connected", Member(&TMainFrm::Connected)},
@@ -205,20 +214,23 @@ const std::map<std::string, Field>& Fields() {
         {"PartialRelaysSwitch", Member(&TMainFrm::PartialRelaysSwitch)},
         {"ShowVoltageLabel", Member(&TMainFrm::ShowVoltageLabel)},
         {"RunsSinceSelfTest", Member(&TMainFrm::RunsSinceSelfTest)},
+        {"OperatorList", Texts(&TMainFrm::OperatorList)},
+        {"ModelList", Texts(&TMainFrm::ModelList)},
+        {"SerialNumberList", Texts(&TMainFrm::SerialNumberList)},
+        {"OperatorName", ReadOnly([](const TMainFrm& f) { return QuoteText(f.OperatorName); })},
+        {"ModelName", ReadOnly([](const TMainFrm& f) { return QuoteText(f.ModelName); })},
+        {"SerialNumber", ReadOnly([](const TMainFrm& f) { return QuoteText(f.SerialNumber); })},
+        {"CertDate", ReadOnly([](const TMainFrm& f) { return QuoteText(f.CertDate); })},
+        {"RelayBoardCount", Member(&TMainFrm::RelayBoardCount)},
+        {"RelayFirstNode", Member(&TMainFrm::RelayFirstNode)},
+        {"RelayLastNode", Member(&TMainFrm::RelayLastNode)},
         {"HighlightedColor", Colour(&TMainFrm::HighlightedColor)},
         {"HoverColor", Colour(&TMainFrm::HoverColor)},
         {"HoverBin", Member(&TMainFrm::HoverBin)},
         {"ChartLines", Table(&TMainFrm::ChartLines)},
-        {"RelayBoardCount", Member(&TMainFrm::RelayBoardCount)},
-        {"RelayFirstNode", Member(&TMainFrm::RelayFirstNode)},
-        {"RelayLastNode", Member(&TMainFrm::RelayLastNode)},
         {"RelayFirstBoard", Member(&TMainFrm::RelayFirstBoard)},
         {"RelayLastBoard", Member(&TMainFrm::RelayLastBoard)},
         {"PanelTestContColour", Colour(&TMainFrm::PanelTestContColour)},
-        {"CertDate", ReadOnly([](const TMainFrm& f) { return QuoteText(f.CertDate); })},
-        {"OperatorName", ReadOnly([](const TMainFrm& f) { return QuoteText(f.OperatorName); })},
-        {"ModelName", ReadOnly([](const TMainFrm& f) { return QuoteText(f.ModelName); })},
-        {"SerialNumber", ReadOnly([](const TMainFrm& f) { return QuoteText(f.SerialNumber); })},
         {"SaveDialogFileName",
          ReadOnly([](const TMainFrm& f) { return QuoteText(f.SaveDialog1.FileName); })},
         {"BlinkTicks", Member(&TMainFrm::BlinkTicks)},

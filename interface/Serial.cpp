@@ -1,25 +1,136 @@
 #include "interface/Serial.h"
 
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
 #include <QDateTime>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QStringList>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "interface/DialogLayout.h"
 #include "interface/Main.h"
+
+namespace {
+
+// The moment in the user's formats: the short date, a blank and the long time; at midnight
+// exactly the date alone.
+QString DateTimeText(const FormatSettings& formats, const platform::CivilTime& t) {
+    const QLocale locale;
+    QString text = locale.toString(QDate(t.Year, t.Month, t.Day),
+                                   QString::fromStdString(formats.ShortDateFormat));
+    if (t.Hour != 0 || t.Minute != 0 || t.Second != 0)
+        text += " " + locale.toString(QTime(t.Hour, t.Minute, t.Second),
+                                      QString::fromStdString(formats.LongTimeFormat));
+    return text;
+}
+
+enum class Match { Locale, Exact };
+
+// The remembered entries as the box's items, the current value selected when it is one of
+// them (the last match wins); otherwise nothing is selected and the box is empty.
+void Offer(QComboBox* box, const std::vector<std::string>& list, const std::string& current,
+           Match match) {
+    const QString value = QString::fromStdString(current);
+    QStringList items;
+    int selected = -1;
+    for (const std::string& entry : list) {
+        if (entry.empty()) continue;
+        items.push_back(QString::fromStdString(entry));
+        const bool same = match == Match::Locale
+                              ? QString::localeAwareCompare(items.back(), value) == 0
+                              : entry == current;
+        if (same) selected = static_cast<int>(items.size()) - 1;
+    }
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(selected);
+    if (selected < 0) box->setEditText(QString());
+}
+
+QComboBox* EditableBox(QWidget* parent, const char* name, int y) {
+    auto* box = Placed(new QComboBox(parent), name, 73, y, 264, 21);
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert); // the list grows at OK only
+    // Completion never changes the letter case of what the operator types.
+    box->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    return box;
+}
+
+} // namespace
 
 TSerialFrm::TSerialFrm(TMainFrm& owner) : QDialog(&owner), main_(owner) {
     setObjectName("SerialFrm");
     setWindowTitle("Report Information");
-    const platform::CivilTime t = owner.Services().clock.LocalTime();
-    const QDateTime now(QDate(t.Year, t.Month, t.Day), QTime(t.Hour, t.Minute, t.Second));
-    main_.CertDate = QLocale().toString(now, QLocale::ShortFormat).toStdString();
-    ButtonOK = new QPushButton("OK", this);
-    ButtonOK->setObjectName("ButtonOK");
-    connect(ButtonOK, &QPushButton::clicked, this, [this] { ButtonOKClick(); });
+    // No system menu and no close button; above other windows.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowStaysOnTopHint);
+    setFont(DialogFont());
+    setFixedSize(353, 233);
+
+    LabelDate = Placed(new QLabel("Date :", this), "LabelDate", 16, 24, 56, 13);
+    EditDate = Placed(new QLineEdit(this), "EditDate", 73, 21, 264, 21);
+    EditDate->setReadOnly(true);
+    EditDate->setEnabled(false);
+    LabelOperator = Placed(new QLabel("Operator :", this), "LabelOperator", 16, 64, 56, 13);
+    ComboBoxOperator = EditableBox(this, "ComboBoxOperator", 61);
+    LabelModel = Placed(new QLabel("Model :", this), "LabelModel", 16, 104, 56, 13);
+    ComboBoxModel = EditableBox(this, "ComboBoxModel", 101);
+    LabelSerialNumber =
+        Placed(new QLabel("Serial # :", this), "LabelSerialNumber", 16, 144, 56, 13);
+    ComboBoxSerialNumber = EditableBox(this, "ComboBoxSerialNumber", 141);
+    ButtonOK = Placed(new QPushButton("OK", this), "ButtonOK", 136, 192, 75, 25);
+    ButtonOK->setDefault(true);
+    connect(ButtonOK, &QPushButton::clicked, this,
+            [this] { main_.RunHandler([this] { ButtonOKClick(); }); });
+
+    // The date is disabled, so the dialog opens on OK: Enter confirms what is offered.
+    setTabOrder(EditDate, ButtonOK);
+    setTabOrder(ButtonOK, ComboBoxOperator);
+    setTabOrder(ComboBoxOperator, ComboBoxModel);
+    setTabOrder(ComboBoxModel, ComboBoxSerialNumber);
+    ButtonOK->setFocus();
+
+    EditDate->setText(DateTimeText(main_.FormatSettings, main_.Services().clock.LocalTime()));
+    main_.CertDate = EditDate->text().toStdString();
+
+    Offer(ComboBoxOperator, main_.OperatorList, main_.OperatorName, Match::Locale);
+    Offer(ComboBoxModel, main_.ModelList, main_.ModelName, Match::Exact);
+    Offer(ComboBoxSerialNumber, main_.SerialNumberList, main_.SerialNumber, Match::Exact);
 }
 
 void TSerialFrm::ButtonOKClick() {
-    main_.OperatorName.clear();
-    main_.ModelName.clear();
-    main_.SerialNumber.clear();
+    const std::pair<QComboBox*, std::vector<std::string>*> boxes[] = {
+        {ComboBoxOperator, &main_.OperatorList},
+        {ComboBoxModel, &main_.ModelList},
+        {ComboBoxSerialNumber, &main_.SerialNumberList},
+    };
+    for (const auto& [box, list] : boxes) {
+        const std::string text = box->currentText().toStdString();
+        if (!text.empty() && std::find(list->begin(), list->end(), text) == list->end())
+            list->push_back(text);
+    }
+    main_.OperatorName = ComboBoxOperator->currentText().toStdString();
+    main_.ModelName = ComboBoxModel->currentText().toStdString();
+    main_.SerialNumber = ComboBoxSerialNumber->currentText().toStdString();
     accept();
+}
+
+void TSerialFrm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TSerialFrm::closeEvent(QCloseEvent* event) {
+    event->ignore();
 }

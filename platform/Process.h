@@ -57,7 +57,9 @@ public:
     std::string DataRoot() override { return dataRoot; }
 
     std::string programFolder = "/opt/calbrix/";
-    std::string dataRoot = "/tmp/calbrix-data";
+    // Nowhere: a window of a test reads no settings file and can make no folder unless the
+    // test gives it a folder of its own.
+    std::string dataRoot = "/nonexistent/calbrix-data";
     std::vector<std::string> arguments;
     bool priorityWorks = true;
     std::vector<PriorityClass> priorities;

@@ -13,6 +13,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "interface/ColorLabel.h"
@@ -51,6 +53,8 @@ std::string CommandText(uint8_t command) {
     return hex;
 }
 
+} // namespace
+
 int Int(const std::string& word) {
     try {
         size_t used = 0;
@@ -60,8 +64,6 @@ int Int(const std::string& word) {
     }
     throw ScenarioError("not a whole number: " + word);
 }
-
-} // namespace
 
 // Message processing: Qt's own events, the virtual timers that are due, and the steps a
 // scenario placed at this call.
@@ -120,7 +122,7 @@ public:
         }
         h_.Log(std::string("box ") + platform::Name(r.Icon) + " " + platform::Name(r.Buttons) +
                (r.Caption.empty() ? "" : " caption=" + QuoteText(r.Caption)) + " " +
-               QuoteText(r.Text) + " -> " + platform::Name(answer));
+               QuoteText(h_.ShownText(r.Text)) + " -> " + platform::Name(answer));
         return answer;
     }
     std::deque<platform::MsgResult> script;
@@ -309,10 +311,15 @@ Harness::Harness(std::ostream& transcript)
     : out_(transcript), timers_(std::make_unique<Timers>(clock_)),
       pump_(std::make_unique<Pump>(*this)), boxes_(std::make_unique<Boxes>(*this)),
       tones_(std::make_unique<Tones>(*this)), process_(std::make_unique<Process>(*this)),
-      cursor_(std::make_unique<Cursor>(*this)), dialogs_(std::make_unique<Dialogs>(*this)) {}
+      cursor_(std::make_unique<Cursor>(*this)), dialogs_(std::make_unique<Dialogs>(*this)) {
+    // Transcripts do not depend on the machine's language; a scenario chooses its own.
+    QLocale::setDefault(QLocale::c());
+    platform::InjectWriteFault(std::nullopt);
+}
 
 Harness::~Harness() {
-    Close();
+    // The scenario is over: the window goes without its closing (nothing is saved).
+    window_.reset();
 }
 
 void Harness::Log(const std::string& line) {
@@ -351,6 +358,20 @@ std::string Harness::Shown(const std::string& path) const {
         if (!root.empty() && path.compare(0, root.size(), root) == 0)
             return name + path.substr(root.size());
     return path;
+}
+
+std::string Harness::ShownText(std::string text) const {
+    const std::pair<const std::string&, const char*> roots[] = {
+        {process_->programFolder, "{program}/"},
+        {process_->dataRoot, "{data}"},
+    };
+    for (const auto& [root, name] : roots) {
+        if (root.empty()) continue;
+        for (size_t at = text.find(root); at != std::string::npos;
+             at = text.find(root, at + std::strlen(name)))
+            text.replace(at, root.size(), name);
+    }
+    return text;
 }
 
 std::vector<std::string> Harness::Words(const std::string& line) const {
@@ -482,10 +503,7 @@ void Harness::Start() {
     sim::ApplyDeviceSettings(*driver_, setup_);
     framesSeen_ = 0;
     if (process_->programFolder.empty()) process_->programFolder = baseFolder_ + "/";
-    // The settings and data folders of each run start empty and are thrown away after it.
-    dataRoot_ = std::make_unique<QTemporaryDir>();
-    if (!dataRoot_->isValid()) throw ScenarioError("cannot make a temporary data folder");
-    process_->dataRoot = dataRoot_->path().toStdString();
+    DataRoot();
     services_ = std::make_unique<platform::Services>(platform::Services{
         clock_, *driver_, *boxes_, *pump_, *cursor_, *timers_, *tones_, *process_, devices_,
         *dialogs_});
@@ -511,13 +529,24 @@ void Harness::Start() {
     window_->FormActivate();
 }
 
+std::string Harness::DataRoot() {
+    if (!dataRoot_) {
+        dataRoot_ = std::make_unique<QTemporaryDir>();
+        if (!dataRoot_->isValid()) throw ScenarioError("cannot make a temporary data folder");
+        process_->dataRoot = dataRoot_->path().toStdString();
+    }
+    return process_->dataRoot;
+}
+
 void Harness::Close() {
     if (!window_) return;
-    window_->close();
+    if (!window_->close()) {
+        Log("(the window stays open)");
+        return;
+    }
     window_.reset();
     services_.reset();
     driver_.reset();
-    dataRoot_.reset();
 }
 
 void Harness::RunScript(const std::string& text, const std::string& baseFolder) {
@@ -685,6 +714,11 @@ void Harness::RunStep(const std::string& line) {
         process_->programFolder = Path(arg(1)) + "/";
     } else if (step == "start") {
         Start();
+    } else if (step == "locale") {
+        if (window_) throw ScenarioError("locale comes before start");
+        QLocale::setDefault(QLocale(QString::fromStdString(arg(1))));
+    } else if (step == "settings") {
+        SettingsStep(w, line);
     } else if (step == "answer") {
         for (size_t i = 1; i < w.size(); ++i) boxes_->script.push_back(AnswerNamed(w[i]));
     } else if (step == "think") {
@@ -715,9 +749,14 @@ void Harness::RunStep(const std::string& line) {
         for (int i = 0; i < combo->count(); ++i)
             Log("item " + std::to_string(i) + " " + QuoteText(combo->itemText(i).toStdString()));
     } else if (step == "type") {
-        auto* edit = qobject_cast<QLineEdit*>(Control(arg(1)));
-        if (!edit) throw ScenarioError(arg(1) + " is not an edit box");
-        edit->setText(QString::fromStdString(rest(2)));
+        QWidget* control = Control(arg(1));
+        const QString text = QString::fromStdString(rest(2));
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->setText(text);
+        else if (auto* combo = qobject_cast<QComboBox*>(control); combo && combo->isEditable())
+            combo->setEditText(text);
+        else
+            throw ScenarioError(arg(1) + " is not an edit box");
     } else if (step == "set") {
         SetStep(w, rest(2));
     } else if (step == "track") {

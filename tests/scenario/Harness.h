@@ -29,6 +29,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A whole number of a step, decimal or 0x hexadecimal; raises ScenarioError for anything else.
+int Int(const std::string& word);
+
 class Harness {
 public:
     explicit Harness(std::ostream& transcript);
@@ -57,6 +60,7 @@ private:
     // the step that is running when it returns.
     void Defer(const std::string& error);
     void Start();
+    // Closes the window as the operator does; it stays when its closing is abandoned.
     void Close();
     void WaitMs(uint64_t ms);
     void Ticks(int count);
@@ -67,6 +71,10 @@ private:
     void SetStep(const std::vector<std::string>& w, const std::string& value);
     void TrackStep(const std::vector<std::string>& w);
     void CommandsStep();
+    void SettingsStep(const std::vector<std::string>& w, const std::string& line);
+    // The folder standing for the drive of the program, made at the first need and kept
+    // until the scenario ends, so settings survive a close and a start.
+    std::string DataRoot();
     void CheckWatches();
     // "field NAME = VALUE" or "control NAME ...", as `show` prints it.
     std::string Describe(const std::string& name);
@@ -80,6 +88,8 @@ private:
     bool DocumentStep(const std::vector<std::string>& w);
     // A path as the transcript shows it, independent of where the tree is checked out.
     std::string Shown(const std::string& path) const;
+    // A text with every path in it shown so.
+    std::string ShownText(std::string text) const;
     std::vector<std::string> Words(const std::string& line) const;
 
     std::ostream& out_;

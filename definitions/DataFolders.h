@@ -1,0 +1,25 @@
+#pragma once
+// The program's folders on the drive of the program: the maker folder, in it the data folder
+// where reports are offered for saving, and in that the settings file. What stands for the
+// drive is the process service's data root.
+
+#include <string>
+
+namespace definitions {
+
+struct DataFolders {
+    std::string Maker; // ends with '/'
+    std::string Data;  // ends with '/'
+    std::string SettingsFile;
+};
+
+DataFolders DataFoldersFor(const std::string& dataRoot);
+
+// Makes the maker folder and then the data folder where they are missing, one level each;
+// the first folder that neither exists nor could be made, or "" when both are there.
+std::string FirstFolderNotMade(const DataFolders& folders);
+
+// The error text for a folder that could not be made.
+std::string CantCreateDirectoryText(const std::string& folder);
+
+} // namespace definitions

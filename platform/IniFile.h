@@ -1,0 +1,66 @@
+#pragma once
+// An INI file on disk, as the settings file uses it: read whole when the object is made,
+// changed in memory, and written back whole by UpdateFile. The rules of the text are those of
+// IniDocument.
+//
+// A save never leaves a half-written file: the text goes to a new file beside the old one,
+// is flushed to the disk and then renamed over it, so a crash, a full disk or a kill leaves
+// either the old file or the new one, whole. A file whose write permissions are all off is
+// read-only, as the operator meant it: it is not replaced.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/IniDocument.h"
+
+namespace platform {
+
+// A settings file that cannot be read or written; the text names the file and the reason.
+class IniFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class IniFile {
+public:
+    // Reads the file when it exists; raises IniFileError when it exists but cannot be read.
+    explicit IniFile(std::string path);
+
+    const std::string& FileName() const { return path_; }
+
+    // The text of the key; `fallback` when it is absent.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view fallback) const;
+    // The number of the key; `fallback` when it is absent or not a whole number (ParseInt32).
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const;
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+
+    // Writes the whole text to the file; raises IniFileError when it cannot.
+    void UpdateFile();
+
+private:
+    std::string path_;
+    IniDocument doc_;
+};
+
+// Replaces the contents of the file at path (made when missing) as described above; raises
+// IniFileError naming the file when it cannot. A symbolic link is followed: the file it
+// names is replaced, the link stays.
+void ReplaceFileContents(const std::string& path, std::string_view bytes);
+
+// Tests only: the next replacement writes `afterBytes` bytes of its new file and then fails as
+// the disk would with `error` (ENOSPC for a full disk), or ends the process there as a kill
+// does. One-shot; nothing armed: std::nullopt.
+struct WriteFault {
+    enum class Kind { Fail, Kill };
+    size_t afterBytes = 0;
+    Kind kind = Kind::Fail;
+    int error = 28; // ENOSPC
+};
+void InjectWriteFault(std::optional<WriteFault> fault);
+
+} // namespace platform

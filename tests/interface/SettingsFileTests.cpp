@@ -1,0 +1,254 @@
+// The settings file seen from the window: names in other encodings kept through a load and a
+// save, a list with a gap, indexes beyond their lists, and hostile files (binary, huge, long
+// lines, huge numbers, thousands of list keys) that must leave a window with its defaults
+// where a value is unusable.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "definitions/DataFolders.h"
+#include "interface/Main.h"
+#include "interface/Serial.h"
+#include "interface/widgets/TrackBar.h"
+#include "tests/support/FakeFtdi.h"
+#include "tests/support/TestServices.h"
+
+using namespace testing_support;
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// UTF-16 little-endian with its byte-order mark, as Windows editors save "Unicode".
+std::string Utf16le(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    TestPlatform p;
+    FakeFtdi ftdi{p.clock};
+    platform::Services services = ServicesOf(p, ftdi);
+    QTemporaryDir root;
+    std::string path;
+    std::unique_ptr<TMainFrm> frm;
+
+    void SetUp() override {
+        ASSERT_TRUE(root.isValid());
+        p.process.dataRoot = root.path().toStdString();
+        const auto folders = definitions::DataFoldersFor(p.process.dataRoot);
+        std::filesystem::create_directories(folders.Data);
+        path = folders.SettingsFile;
+    }
+
+    void Put(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
+    std::string Get() const {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    // The window as the program makes it, and how long that took.
+    double Start() {
+        const auto begin = std::chrono::steady_clock::now();
+        frm = std::make_unique<TMainFrm>(services);
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin)
+            .count();
+    }
+    void Close() {
+        ASSERT_TRUE(frm->close());
+        frm.reset();
+    }
+
+    // The defaults of a start without a settings file.
+    void ExpectDefaults() const {
+        EXPECT_TRUE(frm->CheckBoxAutomatic->isChecked());
+        EXPECT_TRUE(frm->AdvSettingsGroupBox->isHidden());
+        EXPECT_EQ(frm->CableLst->currentIndex(), -1);
+        EXPECT_EQ(frm->TimeLst->currentIndex(), 0);
+        EXPECT_EQ(frm->TimingSteps, -1);
+        EXPECT_EQ(frm->ThresholdLst->currentIndex(), 2);
+        EXPECT_EQ(frm->IsolationThreshold, 200000000);
+        EXPECT_EQ(frm->HtVoltage, 800);
+        EXPECT_TRUE(frm->RadioButtonSingle->isChecked());
+        EXPECT_EQ(frm->RelaysRetryCount, 5);
+        EXPECT_EQ(frm->RelaysABThreshold, 2);
+        EXPECT_EQ(frm->RelaysMNThreshold, 10);
+        EXPECT_EQ(frm->ContThreshold, 100);
+        EXPECT_EQ(frm->RunsSinceSelfTest, 0);
+        EXPECT_TRUE(p.boxes.History().empty());
+    }
+};
+
+TEST_F(SettingsFileTest, NamesInOtherEncodingsSurviveALoadAndASave) {
+    const struct {
+        const char* what;
+        std::string bytes;
+    } files[] = {
+        {"Windows-1252", "[Operators]\r\n0=J\xFCrgen Gro\xDF\r\n1=Zo\xEB\r\n"},
+        {"UTF-16", Utf16le(u"[Operators]\n0=J\u00FCrgen Gro\u00DF\n1=Zo\u00EB")},
+        {"UTF-8", "[Operators]\n0=J\xC3\xBCrgen Gro\xC3\x9F\n1=Zo\xC3\xAB\n"},
+    };
+    for (const auto& file : files) {
+        Put(file.bytes);
+        Start();
+        EXPECT_EQ(frm->OperatorList, (Strings{"Jürgen Groß", "Zoë"})) << file.what;
+        // The dialog offers them as they are.
+        const auto* dialog = new TSerialFrm(*frm); // owned by the window, as the program does
+        EXPECT_EQ(dialog->ComboBoxOperator->itemText(0), QString("Jürgen Groß")) << file.what;
+        Close();
+        EXPECT_NE(Get().find("0=Jürgen Groß\r\n1=Zoë\r\n"), std::string::npos) << file.what;
+        Start();
+        EXPECT_EQ(frm->OperatorList, (Strings{"Jürgen Groß", "Zoë"})) << file.what;
+        frm.reset();
+    }
+}
+
+TEST_F(SettingsFileTest, AListWithAGap) {
+    // Keys 0, 1 and 3: the list ends at the gap, key 3 stays in the file and is read again
+    // once a later closing has written key 2.
+    Put("[Operators]\r\n0=Ann\r\n1=Bob\r\n3=Dan\r\n");
+    Start();
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob"}));
+    Close();
+    EXPECT_NE(Get().find("3=Dan"), std::string::npos);
+    Start();
+    frm->OperatorList.push_back("Carl"); // as the report information dialog adds a name
+    Close();
+    Start();
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob", "Carl", "Dan"}));
+}
+
+TEST_F(SettingsFileTest, IndexesBeyondTheirLists) {
+    Put("[Settings]\nNodeRange=7\n[AdvancedSettings]\nIsoTime=7\nIsoThreshold=5\n");
+    Start();
+    EXPECT_EQ(frm->TimeLst->currentIndex(), -1);
+    EXPECT_EQ(frm->TimingSteps, -1);
+    EXPECT_EQ(frm->TimingShift, -1);
+    EXPECT_EQ(frm->ThresholdLst->currentIndex(), -1);
+    EXPECT_EQ(frm->IsolationThreshold, 200000000);
+    EXPECT_EQ(frm->NodeRangeLst->currentIndex(), -1);
+    Close();
+    // Written as -1, which leaves the start-up states at the next start.
+    Start();
+    EXPECT_EQ(frm->TimeLst->currentIndex(), 0);
+    EXPECT_EQ(frm->ThresholdLst->currentIndex(), 2);
+}
+
+TEST_F(SettingsFileTest, SaveWithoutAPathWritesNothing) {
+    Put("[Service]\nCounter=3\n");
+    Start();
+    frm->RunsSinceSelfTest = 9;
+    frm->SaveSettings("");
+    EXPECT_EQ(Get(), "[Service]\nCounter=3\n");
+}
+
+// --- hostile files ------------------------------------------------------------------------
+
+// Deterministic bytes of every value.
+std::string Noise(size_t size, uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& b : bytes) {
+        seed = seed * 1664525u + 1013904223u;
+        b = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+TEST_F(SettingsFileTest, BinaryFile) {
+    Put(Noise(1 << 20, 7));
+    const double ms = Start();
+    ExpectDefaults();
+    EXPECT_TRUE(frm->OperatorList.empty());
+    RecordProperty("start_ms", std::to_string(ms));
+    // The closing writes the settings after what it could not make sense of.
+    Close();
+    Start();
+    ExpectDefaults();
+}
+
+TEST_F(SettingsFileTest, FiftyMegabytes) {
+    std::string bytes = "[Service]\r\nCounter=5\r\n[Operators]\r\n0=Ann\r\n[Junk]\r\n";
+    const std::string line = "k=" + std::string(98, 'x') + "\r\n";
+    while (bytes.size() < (size_t{50} << 20)) bytes += line;
+    bytes += "[Settings]\r\nAutomatic=0\r\n";
+    Put(bytes);
+    const double ms = Start();
+    EXPECT_EQ(frm->RunsSinceSelfTest, 5);
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann"}));
+    EXPECT_FALSE(frm->CheckBoxAutomatic->isChecked());
+    RecordProperty("start_ms", std::to_string(ms));
+    Close();
+    EXPECT_GT(Get().size(), size_t{50} << 20); // what it did not know is kept
+}
+
+TEST_F(SettingsFileTest, LinesOfAMillionCharacters) {
+    const std::string million(1'000'000, 'A');
+    Put("[Settings]\r\nTestFile=" + million + "\r\nAutomatic=1" + std::string(1'000'000, '0') +
+        "\r\n[Service]\r\nCounter=1" + std::string(1'000'000, '0') + "\r\n[Operators]\r\n0=" +
+        million + "\r\n1=Bob\r\n" + "[" + million + "]\r\n" + million + "=1\r\n");
+    const double ms = Start();
+    ExpectDefaults();
+    ASSERT_EQ(frm->OperatorList.size(), 2u);
+    EXPECT_EQ(frm->OperatorList[0], million);
+    RecordProperty("start_ms", std::to_string(ms));
+    const auto* dialog = new TSerialFrm(*frm);
+    EXPECT_EQ(dialog->ComboBoxOperator->count(), 2);
+}
+
+TEST_F(SettingsFileTest, NumbersBeyondSixtyFourBits) {
+    Put("[Settings]\nAutomatic=18446744073709551616\nTest1=99999999999999999999999\n"
+        "NodeRange=-9223372036854775809\n"
+        "[AdvancedSettings]\nIsoTime=0x10000000000000000\nIsoThreshold=4294967298\n"
+        "IsoVoltage=-99999999999999999999\nMode=340282366920938463463374607431768211457\n"
+        "RelaysRetryCount=9223372036854775808\nRelaysABThreshold=2147483648\n"
+        "RelaysMNThreshold=-2147483649\nContThreshold=1e400\n"
+        "[Service]\nCounter=18446744073709551617\n");
+    Start();
+    ExpectDefaults();
+    for (QCheckBox* box : {frm->CheckBoxTOs, frm->CheckBoxCont, frm->CheckBoxIso})
+        EXPECT_FALSE(box->isChecked());
+}
+
+TEST_F(SettingsFileTest, ThousandsOfListKeys) {
+    std::string bytes;
+    for (const char* section : {"[Operators]", "[Models]", "[SerialNumbers]"}) {
+        bytes += std::string(section) + "\r\n";
+        for (int n = 0; n < 20000; ++n)
+            bytes += std::to_string(n) + "=" + section[1] + std::to_string(n) + "\r\n";
+    }
+    Put(bytes);
+    const double ms = Start();
+    ASSERT_EQ(frm->OperatorList.size(), 20000u);
+    EXPECT_EQ(frm->SerialNumberList.back(), "S19999");
+    RecordProperty("start_ms", std::to_string(ms));
+    frm->OperatorName = "O19999";
+    const auto* dialog = new TSerialFrm(*frm);
+    EXPECT_EQ(dialog->ComboBoxOperator->currentIndex(), 19999);
+    Close();
+    Start();
+    EXPECT_EQ(frm->ModelList.size(), 20000u);
+}
+
+} // namespace

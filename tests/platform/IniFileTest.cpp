@@ -1,0 +1,390 @@
+// The INI layer of the settings file: the reading rules, the numbers, the encodings, what a
+// write keeps and where it puts new keys, and a save that cannot leave a half-written file.
+
+#include "platform/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(IniDocumentTest, ReadingRules) {
+    const auto doc = IniDocument::Parse("Orphan=before any section\n"
+                                        "[Settings]\n"
+                                        "TestFile = Cable X \n"
+                                        "automatic=0\n"
+                                        "AUTOMATIC=1\n"
+                                        "; a comment=not a key\n"
+                                        "just words\n"
+                                        "Path=a=b\n"
+                                        "Empty=\n"
+                                        "  [ advancedsettings ]  \n"
+                                        "IsoTime=3\n"
+                                        "[SETTINGS]\n"
+                                        "Mode=1\n"
+                                        "TestFile=second section\n");
+    const struct {
+        const char* section;
+        const char* key;
+        std::optional<std::string> value;
+    } cases[] = {
+        {"Settings", "TestFile", "Cable X"},      // blanks around key and value dropped
+        {"settings", "TESTFILE", "Cable X"},      // no case, neither section nor key
+        {"Settings", "Automatic", "0"},           // the first of duplicate keys
+        {"Settings", "Path", "a=b"},              // the first '=' splits
+        {"Settings", "Empty", ""},                // present and empty
+        {"Settings", "just words", std::nullopt}, // a line without '=' is no key
+        {"AdvancedSettings", "IsoTime", "3"},     // blanks inside the brackets dropped
+        {"Settings", "Mode", std::nullopt},       // a later section of the same name is unseen
+        {"Settings", "Orphan", std::nullopt},     // keys before the first section are no one's
+        {"Service", "Counter", std::nullopt},     // absent section
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(doc.Find(c.section, c.key), c.value) << c.section << "/" << c.key;
+}
+
+TEST(IniDocumentTest, WholeNumbers) {
+    const struct {
+        const char* text;
+        std::optional<int32_t> value;
+    } cases[] = {
+        {"12", 12},
+        {" -1 ", -1},
+        {"+7", 7},
+        {"007", 7},
+        {"0x1F", 31},
+        {"0X7fffffff", INT32_MAX},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"0x80000000", std::nullopt},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"18446744073709551617", std::nullopt}, // beyond 64 bits
+        {"99999999999999999999999999999999999999999999", std::nullopt},
+        {"0x10000000000000000", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"0x", std::nullopt},
+        {"-0x5", std::nullopt},
+        {"12a", std::nullopt},
+        {"1 2", std::nullopt},
+        {"1.0", std::nullopt},
+        {"\xD9\xA1", std::nullopt}, // an Arabic-Indic digit
+    };
+    for (const auto& c : cases) EXPECT_EQ(ParseInt32(c.text), c.value) << "\"" << c.text << "\"";
+}
+
+// Text as UTF-16 with its byte-order mark.
+std::string Utf16(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(IniDocumentTest, Encodings) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string operatorName; // UTF-8
+    } cases[] = {
+        {"UTF-8", "[Operators]\n0=J\xC3\xBCrgen\n", "J\xC3\xBCrgen"},
+        {"UTF-8 with BOM and CR LF", "\xEF\xBB\xBF[Operators]\r\n0=J\xC3\xBCrgen\r\n",
+         "J\xC3\xBCrgen"},
+        {"Windows-1252", "[Operators]\r\n0=J\xFCrgen \x80\x9F\r\n",
+         "J\xC3\xBCrgen \xE2\x82\xAC\xC5\xB8"},
+        {"UTF-16LE with BOM", Utf16(u"[Operators]\r\n0=J\u00FC\U0001D106", false),
+         "J\xC3\xBC\xF0\x9D\x84\x86"}, // with a surrogate pair
+        {"UTF-16BE with BOM", Utf16(u"[Operators]\n0=J\u00FC", true), "J\xC3\xBC"},
+    };
+    for (const auto& c : cases) {
+        const auto doc = IniDocument::Parse(c.bytes);
+        EXPECT_EQ(doc.Find("Operators", "0"), c.operatorName) << c.what;
+        // Written back as UTF-8, CR LF, no byte-order mark: the name reads the same again.
+        const std::string written = doc.Serialize();
+        EXPECT_EQ(written, "[Operators]\r\n0=" + c.operatorName + "\r\n") << c.what;
+        EXPECT_EQ(IniDocument::Parse(written).Find("Operators", "0"), c.operatorName) << c.what;
+    }
+    // Broken UTF-16: a lone surrogate and an odd last byte become replacement characters.
+    EXPECT_EQ(DecodeIniText(std::string("\xFF\xFE"
+                                        "a\0\x00\xD8"
+                                        "b\0c",
+                                        9)),
+              "a\xEF\xBF\xBD"
+              "b\xEF\xBF\xBD");
+}
+
+TEST(IniDocumentTest, WritesKeepWhatTheyDoNotTouch) {
+    auto doc = IniDocument::Parse("; written by hand\n"
+                                  "[settings]\n"
+                                  "testfile = Old name   ; kept spelling\n"
+                                  "Unknown=  kept  as is  \n"
+                                  "Automatic=1\n"
+                                  "Automatic=7\n"
+                                  "\n"
+                                  "[AdvancedSettings]\n"
+                                  "RelaysRetryCount=9\n"
+                                  "\n"
+                                  "\n"
+                                  "[Operators]\n"
+                                  "0=Ann\n"
+                                  "1=Bob\n"
+                                  "3=Dan\n"
+                                  "[Tail]\n"
+                                  "x=1");
+    doc.Write("Settings", "TestFile", "Cable X");
+    doc.Write("Settings", "Test1", "1");
+    doc.Write("Settings", "Automatic", "0");
+    doc.Write("advancedsettings", "IsoTime", "2");
+    doc.Write("Service", "Counter", "31");
+    doc.Write("Operators", "0", "Ann");
+    doc.Write("Operators", "1", "Bob");
+    doc.Write("Settings", "Test2", "0");
+    doc.Write("Models", "0", "M1");
+    doc.Write("Service", "Counter", "32"); // a key written twice keeps its first place
+    EXPECT_EQ(doc.Serialize(), "; written by hand\r\n"
+                               "[settings]\r\n"
+                               "testfile=Cable X\r\n"
+                               "Unknown=  kept  as is  \r\n"
+                               "Automatic=0\r\n"
+                               "Automatic=7\r\n"
+                               "Test1=1\r\n"
+                               "Test2=0\r\n"
+                               "\r\n"
+                               "[AdvancedSettings]\r\n"
+                               "RelaysRetryCount=9\r\n"
+                               "IsoTime=2\r\n"
+                               "\r\n"
+                               "\r\n"
+                               "[Operators]\r\n"
+                               "0=Ann\r\n"
+                               "1=Bob\r\n"
+                               "3=Dan\r\n"
+                               "[Tail]\r\n"
+                               "x=1\r\n"
+                               "\r\n"
+                               "[Service]\r\n"
+                               "Counter=32\r\n"
+                               "\r\n"
+                               "[Models]\r\n"
+                               "0=M1\r\n");
+}
+
+TEST(IniDocumentTest, AValueIsOneLine) {
+    // A name pasted with line breaks must not open a section or add a key.
+    IniDocument doc;
+    doc.Write("Operators", "0", std::string_view("Ann\r\n[Service]\nCounter=0\0x", 26));
+    const std::string written = doc.Serialize();
+    const auto again = IniDocument::Parse(written);
+    EXPECT_FALSE(again.Find("Service", "Counter"));
+    EXPECT_EQ(again.Find("Operators", "0"), "Ann  [Service] Counter=0 x");
+}
+
+TEST(IniDocumentTest, SerializingAgainChangesNothing) {
+    const std::string texts[] = {
+        "",
+        "\n\n\n",
+        "no section at all\r\nx=1",
+        "[A]\rB=1\r\r\n[A]\nb=2\n[]\n=\n[ ]x=y\n",
+        std::string("[S]\n\0k=\xFF\xFE\n", 10),
+        "\xEF\xBB\xBF\xEF\xBB\xBF[S]\nk=v",
+    };
+    for (const auto& text : texts) {
+        const std::string once = IniDocument::Parse(text).Serialize();
+        EXPECT_EQ(IniDocument::Parse(once).Serialize(), once);
+    }
+}
+
+// A fresh folder for each test, removed afterwards.
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char name[] = "/tmp/ini-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        folder = name;
+        path = folder + "/Calbrix.ini";
+    }
+    void TearDown() override {
+        InjectWriteFault(std::nullopt);
+        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(folder);
+    }
+
+    void Put(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
+    std::string Get() const {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+    // Every file in the folder but the settings file: leftovers of a save.
+    int Leftovers() const {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path() != path) ++count;
+        return count;
+    }
+    std::string ErrorOfSave(IniFile& file) const {
+        try {
+            file.UpdateFile();
+        } catch (const IniFileError& e) {
+            return e.what();
+        }
+        return "(saved)";
+    }
+
+    std::string folder;
+    std::string path;
+};
+
+TEST_F(IniFileTest, MissingFileReadsEmptyAndIsMadeAtTheFirstSave) {
+    IniFile file(path);
+    EXPECT_EQ(file.ReadString("Settings", "TestFile", ""), "");
+    EXPECT_EQ(file.ReadInteger("Service", "Counter", -1), -1);
+    file.WriteInteger("Service", "Counter", 3);
+    file.WriteString("Operators", "0", "Ren\xC3\xA9");
+    file.UpdateFile();
+    EXPECT_EQ(Get(), "[Service]\r\nCounter=3\r\n\r\n[Operators]\r\n0=Ren\xC3\xA9\r\n");
+    EXPECT_EQ(Leftovers(), 0);
+    EXPECT_EQ(IniFile(path).ReadString("Operators", "0", ""), "Ren\xC3\xA9");
+}
+
+TEST_F(IniFileTest, IntegersFallBackWhereTheyAreNotWholeNumbers) {
+    Put("[S]\nA=12\nB=-1\nC=twelve\nD=0x10\nE=\nF=99999999999\n");
+    const IniFile file(path);
+    const struct {
+        const char* key;
+        int32_t value;
+    } cases[] = {{"A", 12}, {"B", -1}, {"C", -1}, {"D", 16}, {"E", -1}, {"F", -1}, {"G", -1}};
+    for (const auto& c : cases) EXPECT_EQ(file.ReadInteger("S", c.key, -1), c.value) << c.key;
+    EXPECT_EQ(file.ReadString("S", "G", "none"), "none");
+}
+
+TEST_F(IniFileTest, ASaveKeepsTheRightsOfTheFile) {
+    Put("[S]\nk=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    IniFile file(path);
+    file.WriteInteger("S", "k", 2);
+    file.UpdateFile();
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Get(), "[S]\r\nk=2\r\n");
+}
+
+TEST_F(IniFileTest, ReadOnlyFileIsRefusedAndKept) {
+    Put("[S]\nk=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    IniFile file(path);
+    file.WriteInteger("S", "k", 2);
+    EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path + "\". The file is read-only.");
+    EXPECT_EQ(Get(), "[S]\nk=1\n");
+    EXPECT_EQ(Leftovers(), 0);
+    // Writable again, the same object saves.
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    file.UpdateFile();
+    EXPECT_EQ(Get(), "[S]\r\nk=2\r\n");
+}
+
+TEST_F(IniFileTest, AFailureMidwayLeavesTheOldFileWhole) {
+    const std::string old = "[Operators]\n0=Ann\n";
+    Put(old);
+    IniFile file(path);
+    for (int i = 1; i < 2000; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
+    InjectWriteFault(
+        WriteFault{.afterBytes = 1000, .kind = WriteFault::Kind::Fail, .error = ENOSPC});
+    EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path + "\". No space left on device.");
+    EXPECT_EQ(Get(), old);
+    EXPECT_EQ(Leftovers(), 0);
+    // The fault fired once: the next save goes through.
+    file.UpdateFile();
+    EXPECT_EQ(IniFile(path).ReadString("Operators", "1999", ""), "Operator");
+}
+
+TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
+    const std::string old = "[Operators]\r\n0=Ann\r\n";
+    Put(old);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        IniFile file(path);
+        for (int i = 1; i < 20000; ++i) file.WriteString("Operators", std::to_string(i), "x");
+        InjectWriteFault(WriteFault{.afterBytes = 70000, .kind = WriteFault::Kind::Kill});
+        file.UpdateFile();
+        ::_exit(0); // not reached
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGKILL);
+    EXPECT_EQ(Get(), old);
+    // The killed save leaves its unfinished new file beside the old one; the next save does
+    // not trip over it.
+    EXPECT_EQ(Leftovers(), 1);
+    IniFile file(path);
+    file.WriteString("Operators", "1", "Bob");
+    file.UpdateFile();
+    EXPECT_EQ(Get(), "[Operators]\r\n0=Ann\r\n1=Bob\r\n");
+}
+
+TEST_F(IniFileTest, WhatIsNoFileIsNeitherReadNorReplaced) {
+    fs::create_directory(path);
+    try {
+        IniFile file(path);
+        ADD_FAILURE() << "a folder read as a settings file";
+    } catch (const IniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\". It is not a file.");
+    }
+    EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(IniFileTest, HugeFileIsNotRead) {
+    // Sparse: 65 MB that take no room on the disk.
+    { std::ofstream out(path, std::ios::binary); }
+    fs::resize_file(path, (uint64_t{65} << 20));
+    EXPECT_THROW(IniFile file(path), IniFileError);
+}
+
+TEST_F(IniFileTest, ALinkIsFollowed) {
+    const std::string real = folder + "/real.ini";
+    std::ofstream(real) << "[S]\nk=1\n";
+    fs::create_symlink(real, path);
+    IniFile file(path);
+    EXPECT_EQ(file.ReadInteger("S", "k", -1), 1);
+    file.WriteInteger("S", "k", 2);
+    file.UpdateFile();
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(IniFile(real).ReadInteger("S", "k", -1), 2);
+}
+
+TEST_F(IniFileTest, AFolderThatCannotTakeTheNewFile) {
+    // Without a folder to write into, nothing is written and the error names the file.
+    IniFile file(folder + "/missing/Calbrix.ini");
+    file.WriteInteger("S", "k", 1);
+    EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + folder +
+                                     "/missing/Calbrix.ini\". No such file or directory.");
+}
+
+} // namespace
+} // namespace platform
