@@ -30,6 +30,31 @@ TEST_F(CanvasShapesTest, RectangleOutlinesWithThePenAndFillsWithTheBrush) {
     EXPECT_EQ(Painted(), first);
 }
 
+// Filled boxes in copy mode take a row-by-row path of their own: on black, the general path in
+// merge mode paints the same pixels.
+TEST_F(CanvasShapesTest, CopyModeBoxesPaintWhatTheGeneralPathPaints) {
+    const struct {
+        int x1, y1, x2, y2;
+        bool pen;
+    } boxes[] = {{2, 3, 8, 7, true},     {8, 7, 2, 3, true},   {-5, -4, 10, 9, true},
+                 {50, 55, 70, 80, true}, {0, 0, 60, 60, true}, {10, 10, 12, 30, true},
+                 {3, 3, 20, 9, false},   {-2, 58, 9, 90, false}};
+    for (const auto& b : boxes) {
+        QImage fast(60, 60, QImage::Format_RGB32);
+        QImage general(60, 60, QImage::Format_RGB32);
+        for (QImage* picture : {&fast, &general}) {
+            picture->fill(Qt::black);
+            Canvas c(*picture);
+            c.Pen.Color = clRed;
+            c.Pen.Style = b.pen ? PenStyle::Solid : PenStyle::Clear;
+            c.Pen.Mode = picture == &fast ? PenMode::Copy : PenMode::Merge;
+            c.Brush.SetColor(clLime);
+            c.Rectangle(b.x1, b.y1, b.x2, b.y2);
+        }
+        EXPECT_EQ(fast, general) << b.x1 << "," << b.y1 << " " << b.x2 << "," << b.y2;
+    }
+}
+
 TEST_F(CanvasShapesTest, RectangleWithClearBrushOrClearPen) {
     canvas.Pen.Color = clRed;
     canvas.Brush.SetStyle(BrushStyle::Clear);
