@@ -146,6 +146,9 @@ void TMainFrm::FormCreate() {
     for (ImageControl* chart :
          {ImageDistribTOs, ImageDistribCont, ImageDistribIso, ImageDistribRelays})
         chart->SetOpaque(true);
+    // The diagrams cover their places too: a change of a label or a wire repaints the diagram
+    // alone, not the frame behind it.
+    for (ImageControl* diagram : {Image1, Image3}) diagram->SetOpaque(true);
     for (ImageControl* image : {Image1, Image3}) {
         auto& canvas = image->GetCanvas();
         canvas.Pen.Color = platform::clBtnFace;
