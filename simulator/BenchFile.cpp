@@ -26,14 +26,18 @@ constexpr size_t QuotedChars = 40;
 
 // A line or word as a message shows it: a short prefix with its control characters made
 // visible, so a 10 MB line gives a short message.
-std::string Quoted(const std::string& text) {
-    size_t end = std::min(text.size(), QuotedChars);
-    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end; // not in the middle of a UTF-8 character
-    std::string shown = text.substr(0, end);
+std::string Quoted(const std::string& line) {
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) return "\"\"";
+    const size_t length = line.find_last_not_of(" \t") + 1 - first;
+    size_t shownLength = std::min(length, QuotedChars);
+    while (shownLength > 0 && shownLength < length &&
+           (static_cast<unsigned char>(line[first + shownLength]) & 0xC0) == 0x80)
+        --shownLength; // not in the middle of a UTF-8 character
+    std::string shown = line.substr(first, shownLength);
     for (char& c : shown)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return "\"" + shown + (end < text.size() ? "...\"" : "\"");
+    return "\"" + shown + (shownLength < length ? "...\"" : "\"");
 }
 
 // A fault of one line; the callers add where the line came from.

@@ -101,6 +101,10 @@ TEST(Harness, RefusesScenariosItCannotCarryOut) {
         {"start\nset PortNumber 3\n", "PortNumber is read only"},
         {"start\nargs /ISO9001\n", "args come before start"},
         {"click PowerBtn\n", "the window is not started"},
+        // The bench step and bench files refuse as the program does, naming what they refused.
+        {"bench timing latency nan\n", "line 1: bench timing latency nan: bench line "
+                                       "\"timing latency nan\": \"nan\" is not within 0..255"},
+        {"bench-file no-such.bench\n", "cannot open the bench file \"./no-such.bench\""},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.script);

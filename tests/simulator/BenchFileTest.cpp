@@ -130,6 +130,10 @@ TEST(BenchFile, ALongLineIsQuotedByAShortPrefix) {
         EXPECT_NE(error.find("bench, line 2: \""), std::string::npos) << error;
         EXPECT_NE(error.find("...\""), std::string::npos) << error;
     }
+    // The prefix ends before a character that would be cut in two.
+    EXPECT_EQ(ParseError("   " + std::string(39, 'a') + "\xc3\xa9zz  "),
+              "bench, line 1: \"" + std::string(39, 'a') + "...\": unknown setting \"" +
+                  std::string(39, 'a') + "...\"");
     // Control characters of a binary file are shown, not passed on to a terminal or a box.
     EXPECT_EQ(ParseError(std::string("\x1b[2J\x07") + "\n"),
               "bench, line 1: \"?[2J?\": unknown setting \"?[2J?\"");
