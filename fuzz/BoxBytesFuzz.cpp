@@ -133,7 +133,7 @@ void Bounded(platform::VirtualClock& clock, const char* name, uint64_t boundMs, 
     const uint64_t start = clock.NowMicros();
     try {
         exchange();
-    } catch (const BoxCommandFailed& failure) {
+    } catch (const BoxCommandFailed&) {
         if (!mayFail) Broken(name, "raised BoxCommandFailed");
     }
     const uint64_t tookMs = (clock.NowMicros() - start) / 1000;
