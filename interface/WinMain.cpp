@@ -58,6 +58,12 @@ int main(int argc, char** argv) {
         window.show();
         window.activateWindow(); // also where no window manager hands out the focus
         QApplication::exec();
+    } catch (const sim::BenchFileError& e) {
+        // The bench asked for cannot be had: say why and stop, rather than run another bench.
+        // Without a screen (offscreen) nobody could close the box, so only the error stream.
+        std::cerr << "calbrix: " << e.what() << "\n";
+        if (QGuiApplication::platformName() != "offscreen") app.ShowException(e.what());
+        return 2;
     } catch (const std::exception& e) {
         app.ShowException(e.what());
     }

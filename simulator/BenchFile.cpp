@@ -1,12 +1,53 @@
 #include "simulator/BenchFile.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace sim {
 
 namespace {
+
+// Limits of what a bench can hold. A bench has 192 nodes: one conductor or leak for every
+// pair of them is already more than any cable; past that a file is asking for memory, not for
+// a cable. The values bound what the model turns into integer nanoseconds and raw words.
+constexpr size_t MostPerList = NodeCount * (NodeCount - 1) / 2;
+constexpr double MostOhms = 1e15;
+constexpr double MostVolts = 100;
+constexpr double MostMs = MostModelMs;
+constexpr double MostLatencyMs = 255; // the chip's latency timer is one byte of milliseconds
+constexpr size_t QuotedChars = 40;
+
+// A line or word as a message shows it: a short prefix with its control characters made
+// visible, so a 10 MB line gives a short message.
+std::string Quoted(const std::string& line) {
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos) return "\"\"";
+    const size_t length = line.find_last_not_of(" \t") + 1 - first;
+    size_t shownLength = std::min(length, QuotedChars);
+    while (shownLength > 0 && shownLength < length &&
+           (static_cast<unsigned char>(line[first + shownLength]) & 0xC0) == 0x80)
+        --shownLength; // not in the middle of a UTF-8 character
+    std::string shown = line.substr(first, shownLength);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return "\"" + shown + (shownLength < length ? "...\"" : "\"");
+}
+
+// A fault of one line; the callers add where the line came from.
+struct LineFault {
+    std::string why;
+};
+
+[[noreturn]] void Fail(const std::string& why) {
+    throw LineFault{why};
+}
 
 std::vector<std::string> Words(const std::string& line) {
     std::istringstream in(line.substr(0, line.find('#')));
@@ -15,59 +56,245 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-[[noreturn]] void Fail(const std::string& line, const std::string& why) {
-    throw BenchFileError("bench line \"" + line + "\": " + why);
+std::string Range(double least, double most) {
+    std::ostringstream text;
+    text << least << ".." << most;
+    return text.str();
 }
 
-double Number(const std::string& line, const std::string& word) {
-    if (word == "open" || word == "inf") return NoPath;
+// A finite number within [least, most]: "inf", "nan" and 1e300 never reach the model, whose
+// times become integer nanoseconds.
+double Number(const std::string& word, double least, double most) {
+    double value = 0;
     try {
         size_t used = 0;
-        const double value = std::stod(word, &used);
-        if (used != word.size()) Fail(line, "not a number: " + word);
-        return value;
+        value = std::stod(word, &used);
+        if (used != word.size()) Fail("not a number: " + Quoted(word));
     } catch (const std::logic_error&) {
-        Fail(line, "not a number: " + word);
+        Fail("not a number: " + Quoted(word)); // also beyond the range of a double
     }
-}
-
-long Integer(const std::string& line, const std::string& word) {
-    try {
-        size_t used = 0;
-        const long value = std::stol(word, &used, 0); // 0x.. allowed
-        if (used != word.size()) Fail(line, "not a whole number: " + word);
-        return value;
-    } catch (const std::logic_error&) {
-        Fail(line, "not a whole number: " + word);
-    }
-}
-
-// A whole number within [least, most]; the message names the line and the allowed range.
-long Ranged(const std::string& line, const std::string& word, long least, long most) {
-    const long value = Integer(line, word);
-    if (value < least || value > most)
-        Fail(line, word + " is not within " + std::to_string(least) + ".." + std::to_string(most));
+    if (!std::isfinite(value) || value < least || value > most)
+        Fail(Quoted(word) + " is not within " + Range(least, most));
     return value;
 }
 
-uint8_t Byte(const std::string& line, const std::string& word) {
-    return static_cast<uint8_t>(Ranged(line, word, 0, 255));
+double Ohms(const std::string& word) {
+    return Number(word, 0, MostOhms);
 }
 
-bool YesNo(const std::string& line, const std::string& word) {
+double Milliseconds(const std::string& word) {
+    return Number(word, 0, MostMs);
+}
+
+long Integer(const std::string& word) {
+    try {
+        size_t used = 0;
+        const long value = std::stol(word, &used, 0); // 0x.. allowed
+        if (used != word.size()) Fail("not a whole number: " + Quoted(word));
+        return value;
+    } catch (const std::logic_error&) {
+        Fail("not a whole number: " + Quoted(word));
+    }
+}
+
+// A whole number within [least, most]; the message names the allowed range.
+long Ranged(const std::string& word, long least, long most) {
+    const long value = Integer(word);
+    if (value < least || value > most)
+        Fail(Quoted(word) + " is not within " + std::to_string(least) + ".." +
+             std::to_string(most));
+    return value;
+}
+
+uint8_t Byte(const std::string& word) {
+    return static_cast<uint8_t>(Ranged(word, 0, 255));
+}
+
+bool YesNo(const std::string& word) {
     if (word == "yes" || word == "on" || word == "1") return true;
     if (word == "no" || word == "off" || word == "0") return false;
-    Fail(line, "expected yes or no: " + word);
+    Fail("expected yes or no: " + Quoted(word));
 }
 
-int Node(const std::string& line, const std::string& word) {
+int Node(const std::string& word) {
     const int node = ParseNode(word);
-    if (node < 1 || node > NodeCount) Fail(line, "not a node (1..192, A1..A96, B1..B96): " + word);
+    if (node < 1 || node > NodeCount)
+        Fail("not a node (1..192, A1..A96, B1..B96): " + Quoted(word));
     return node;
 }
 
-void Need(const std::string& line, const std::vector<std::string>& w, size_t least) {
-    if (w.size() < least) Fail(line, "too few values");
+// Room for `more` entries in a list of the bench.
+void Room(size_t size, size_t more, const char* what) {
+    if (size + more > MostPerList)
+        Fail("more than " + std::to_string(MostPerList) + " " + what + " (one per pair of the " +
+             std::to_string(NodeCount) + " nodes)");
+}
+
+// A switch word of the meter names its electrode; 0 is none.
+int Electrode(const std::string& word) {
+    return static_cast<int>(Ranged(word, 1, 65535));
+}
+
+void ApplyWords(BenchSetup& s, const std::vector<std::string>& w) {
+    const std::string& key = w[0];
+    Bench& b = s.bench;
+    auto value = [&](size_t i) -> const std::string& {
+        if (w.size() < i + 1) Fail("too few values");
+        return w[i];
+    };
+    if (key == "firmware") {
+        if (value(1).size() > 5) Fail("a firmware text has at most 5 characters");
+        b.firmware = value(1);
+    } else if (key == "config") {
+        b.configBlock[0] = Byte(value(1));
+    } else if (key == "boards") {
+        b.switchBoardsA = Byte(value(1));
+        b.switchBoardsB = Byte(value(2));
+    } else if (key == "serial") {
+        b.eepromSerial = w.size() > 1 ? w[1] : "";
+    } else if (key == "supply5") {
+        b.volts5 = Number(value(1), 0, MostVolts);
+    } else if (key == "supply12") {
+        b.volts12 = Number(value(1), 0, MostVolts);
+    } else if (key == "driver") {
+        const std::string& d = value(1);
+        if (d == "good")
+            s.driver = DriverConfig::Good;
+        else if (d == "strip-high-bit")
+            s.driver = DriverConfig::StripHighBit;
+        else if (d == "loopback")
+            s.driver = DriverConfig::Loopback;
+        else
+            Fail("driver is good, strip-high-bit or loopback");
+    } else if (key == "other-devices") {
+        s.otherDevices = static_cast<uint32_t>(Ranged(value(1), 0, 1000));
+    } else if (key == "open-failures") {
+        s.openFailures = static_cast<int>(Ranged(value(1), -1, 1000000));
+    } else if (key == "attached") {
+        s.attached = YesNo(value(1));
+    } else if (key == "silent") {
+        s.silent = YesNo(value(1));
+    } else if (key == "takeout") {
+        const std::string& t = value(1);
+        if (t == "plugged-at" || t == "unplugged-at") {
+            b.takeOutFlipIn = static_cast<int>(Ranged(value(2), 1, 1000000));
+            b.takeOutFlipTo = t == "plugged-at";
+        } else if (t == "plugged" || t == "unplugged") {
+            b.takeOutPlugged = t == "plugged";
+        } else {
+            Fail("takeout is plugged, unplugged, plugged-at N or unplugged-at N");
+        }
+    } else if (key == "touch") {
+        Room(b.touches.size(), 1, "touches");
+        Touch touch;
+        touch.node = Node(value(1));
+        if (w.size() > 2) touch.fromMs = Milliseconds(w[2]);
+        if (w.size() > 3) touch.toMs = Milliseconds(w[3]);
+        if (w.size() > 4) touch.ohms = Ohms(w[4]);
+        b.touches.push_back(touch);
+    } else if (key == "no-touch") {
+        b.touches.clear();
+    } else if (key == "conductor") {
+        Room(b.conductors.size(), 1, "conductors");
+        // conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] [readings FROM [TO]]
+        Conductor conductor(Node(value(1)), Node(value(2)));
+        for (size_t i = 3; i < w.size(); ++i) {
+            if (w[i] == "open") {
+                conductor.open = true;
+            } else if (w[i] == "between") {
+                const double from = Milliseconds(value(i + 1));
+                conductor.openWindowsMs.emplace_back(from, Milliseconds(value(i + 2)));
+                i += 2;
+            } else if (w[i] == "readings") {
+                conductor.openFromReading = static_cast<int>(Ranged(value(i + 1), 1, 1000000));
+                if (i + 2 < w.size())
+                    conductor.openToReading =
+                        static_cast<int>(Ranged(w[i + 2], conductor.openFromReading, 1000000));
+                i = w.size();
+            } else if (i == 3) {
+                conductor.ohms = Ohms(w[3]);
+            } else {
+                Fail("conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] "
+                     "[readings FROM [TO]]");
+            }
+        }
+        b.conductors.push_back(conductor);
+    } else if (key == "straight") {
+        const long n = Integer(value(1));
+        if (n < 0 || n > 96) Fail("straight takes 0..96 conductors");
+        Room(b.conductors.size(), static_cast<size_t>(n), "conductors");
+        const double ohms = w.size() > 2 ? Ohms(w[2]) : 0.05;
+        for (int pin = 1; pin <= n; ++pin) b.conductors.emplace_back(pin, 96 + pin, ohms);
+    } else if (key == "no-cable") {
+        b.conductors.clear();
+        b.leaks.clear();
+    } else if (key == "leak") {
+        Room(b.leaks.size(), 1, "leaks");
+        b.leaks.push_back({Node(value(1)), Node(value(2)), Ohms(value(3))});
+    } else if (key == "standby") {
+        const std::string& kind = value(1);
+        if (kind == "takeout") {
+            b.takeOutStandby = static_cast<int>(Ranged(value(2), -65535, 65535));
+        } else {
+            const long channel = Integer(value(2));
+            if (channel < 1 || channel > 12) Fail("standby channels are 1..12");
+            const int offset = static_cast<int>(Ranged(value(3), -65535, 65535));
+            if (kind == "iso")
+                b.isolationStandby[static_cast<size_t>(channel - 1)] = offset;
+            else if (kind == "cont")
+                b.continuityStandby[static_cast<size_t>(channel - 1)] = offset;
+            else
+                Fail("standby is iso, cont or takeout");
+        }
+    } else if (key == "meter") {
+        const std::string& what = value(1);
+        if (what == "present") {
+            b.meter.present = true;
+            b.meter.answers = true;
+        } else if (what == "absent") {
+            b.meter.present = false;
+        } else if (what == "silent") {
+            b.meter.present = true;
+            b.meter.answers = false;
+        } else if (what == "electrode") {
+            Room(b.meter.electrodeNode.size(), 1, "meter electrodes");
+            b.meter.electrodeNode[Electrode(value(2))] = Node(value(3));
+        } else if (what == "relay") {
+            b.meter.relayOhms = Ohms(value(2));
+        } else if (what == "path") {
+            Room(b.meter.pathOhms.size(), 1, "meter paths");
+            const int electrode = Electrode(value(2));
+            const int word = static_cast<int>(Ranged(value(3), 0, 12));
+            b.meter.pathOhms[{electrode, word}] = value(4) == "open" ? NoPath : Ohms(value(4));
+        } else {
+            Fail("meter is present, absent, silent, electrode, relay or path");
+        }
+    } else if (key == "timing") {
+        const std::string& what = value(1);
+        if (what == "zero")
+            s.timing = Timing::Zero();
+        else if (what == "latency")
+            s.timing.latencyMs = Number(value(2), 0, MostLatencyMs);
+        else if (what == "wire")
+            s.timing.wireTime = YesNo(value(2));
+        else if (what == "measure")
+            s.timing.measureTime = YesNo(value(2));
+        else
+            Fail("timing is zero, latency MS, wire yes|no or measure yes|no");
+    } else {
+        Fail("unknown setting " + Quoted(key));
+    }
+}
+
+// Applies one line; a fault comes back as its reason.
+std::optional<std::string> TryLine(BenchSetup& setup, const std::string& line) {
+    try {
+        const auto words = Words(line);
+        if (!words.empty()) ApplyWords(setup, words);
+    } catch (const LineFault& fault) {
+        return fault.why;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -92,170 +319,40 @@ BenchSetup DefaultBenchSetup() {
     return setup;
 }
 
-void ApplyBenchLine(BenchSetup& s, const std::string& line) {
-    const auto w = Words(line);
-    if (w.empty()) return;
-    const std::string& key = w[0];
-    Bench& b = s.bench;
-    auto value = [&](size_t i) -> const std::string& {
-        Need(line, w, i + 1);
-        return w[i];
-    };
-    if (key == "firmware") {
-        b.firmware = value(1);
-        if (b.firmware.size() > 5) Fail(line, "a firmware text has at most 5 characters");
-    } else if (key == "config") {
-        b.configBlock[0] = Byte(line, value(1));
-    } else if (key == "boards") {
-        b.switchBoardsA = Byte(line, value(1));
-        b.switchBoardsB = Byte(line, value(2));
-    } else if (key == "serial") {
-        b.eepromSerial = w.size() > 1 ? w[1] : "";
-    } else if (key == "supply5") {
-        b.volts5 = Number(line, value(1));
-    } else if (key == "supply12") {
-        b.volts12 = Number(line, value(1));
-    } else if (key == "driver") {
-        const std::string& d = value(1);
-        if (d == "good")
-            s.driver = DriverConfig::Good;
-        else if (d == "strip-high-bit")
-            s.driver = DriverConfig::StripHighBit;
-        else if (d == "loopback")
-            s.driver = DriverConfig::Loopback;
-        else
-            Fail(line, "driver is good, strip-high-bit or loopback");
-    } else if (key == "other-devices") {
-        s.otherDevices = static_cast<uint32_t>(Ranged(line, value(1), 0, 1000));
-    } else if (key == "open-failures") {
-        s.openFailures = static_cast<int>(Ranged(line, value(1), -1, 1000000));
-    } else if (key == "attached") {
-        s.attached = YesNo(line, value(1));
-    } else if (key == "silent") {
-        s.silent = YesNo(line, value(1));
-    } else if (key == "takeout") {
-        const std::string& t = value(1);
-        if (t == "plugged-at" || t == "unplugged-at") {
-            b.takeOutFlipIn = static_cast<int>(Ranged(line, value(2), 1, 1000000));
-            b.takeOutFlipTo = t == "plugged-at";
-        } else if (t == "plugged" || t == "unplugged") {
-            b.takeOutPlugged = t == "plugged";
-        } else {
-            Fail(line, "takeout is plugged, unplugged, plugged-at N or unplugged-at N");
-        }
-    } else if (key == "touch") {
-        Touch touch;
-        touch.node = Node(line, value(1));
-        if (w.size() > 2) touch.fromMs = Number(line, w[2]);
-        if (w.size() > 3) touch.toMs = Number(line, w[3]);
-        if (w.size() > 4) touch.ohms = Number(line, w[4]);
-        b.touches.push_back(touch);
-    } else if (key == "no-touch") {
-        b.touches.clear();
-    } else if (key == "conductor") {
-        const int a = Node(line, value(1));
-        const int c = Node(line, value(2));
-        // conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] [readings FROM [TO]]
-        Conductor conductor(a, c);
-        for (size_t i = 3; i < w.size(); ++i) {
-            if (w[i] == "open") {
-                conductor.open = true;
-            } else if (w[i] == "between") {
-                const double from = Number(line, value(i + 1));
-                conductor.openWindowsMs.emplace_back(from, Number(line, value(i + 2)));
-                i += 2;
-            } else if (w[i] == "readings") {
-                conductor.openFromReading = static_cast<int>(Ranged(line, value(i + 1), 1, 1000000));
-                if (i + 2 < w.size())
-                    conductor.openToReading = static_cast<int>(
-                        Ranged(line, w[i + 2], conductor.openFromReading, 1000000));
-                i = w.size();
-            } else if (i == 3) {
-                conductor.ohms = Number(line, w[3]);
-            } else {
-                Fail(line, "conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] "
-                           "[readings FROM [TO]]");
-            }
-        }
-        b.conductors.push_back(conductor);
-    } else if (key == "straight") {
-        const long n = Integer(line, value(1));
-        if (n < 0 || n > 96) Fail(line, "straight takes 0..96 conductors");
-        const double ohms = w.size() > 2 ? Number(line, w[2]) : 0.05;
-        for (int pin = 1; pin <= n; ++pin) b.conductors.emplace_back(pin, 96 + pin, ohms);
-    } else if (key == "no-cable") {
-        b.conductors.clear();
-        b.leaks.clear();
-    } else if (key == "leak") {
-        b.leaks.push_back({Node(line, value(1)), Node(line, value(2)), Number(line, value(3))});
-    } else if (key == "standby") {
-        const std::string& kind = value(1);
-        if (kind == "takeout") {
-            b.takeOutStandby = static_cast<int>(Ranged(line, value(2), -65535, 65535));
-        } else {
-            const long channel = Integer(line, value(2));
-            if (channel < 1 || channel > 12) Fail(line, "standby channels are 1..12");
-            const int offset = static_cast<int>(Ranged(line, value(3), -65535, 65535));
-            if (kind == "iso")
-                b.isolationStandby[static_cast<size_t>(channel - 1)] = offset;
-            else if (kind == "cont")
-                b.continuityStandby[static_cast<size_t>(channel - 1)] = offset;
-            else
-                Fail(line, "standby is iso, cont or takeout");
-        }
-    } else if (key == "meter") {
-        const std::string& what = value(1);
-        if (what == "present") {
-            b.meter.present = true;
-            b.meter.answers = true;
-        } else if (what == "absent") {
-            b.meter.present = false;
-        } else if (what == "silent") {
-            b.meter.present = true;
-            b.meter.answers = false;
-        } else if (what == "electrode") {
-            b.meter.electrodeNode[static_cast<int>(Integer(line, value(2)))] = Node(line, value(3));
-        } else if (what == "relay") {
-            b.meter.relayOhms = Number(line, value(2));
-        } else if (what == "path") {
-            b.meter.pathOhms[{static_cast<int>(Integer(line, value(2))),
-                              static_cast<int>(Integer(line, value(3)))}] = Number(line, value(4));
-        } else {
-            Fail(line, "meter is present, absent, silent, electrode, relay or path");
-        }
-    } else if (key == "timing") {
-        const std::string& what = value(1);
-        if (what == "zero")
-            s.timing = Timing::Zero();
-        else if (what == "latency")
-            s.timing.latencyMs = Number(line, value(2));
-        else if (what == "wire")
-            s.timing.wireTime = YesNo(line, value(2));
-        else if (what == "measure")
-            s.timing.measureTime = YesNo(line, value(2));
-        else
-            Fail(line, "timing is zero, latency MS, wire yes|no or measure yes|no");
-    } else {
-        Fail(line, "unknown setting \"" + key + "\"");
-    }
+void ApplyBenchLine(BenchSetup& setup, const std::string& line) {
+    if (auto why = TryLine(setup, line))
+        throw BenchFileError("bench line " + Quoted(line) + ": " + *why);
 }
 
-BenchSetup ParseBench(const std::string& text) {
+BenchSetup ParseBench(const std::string& text, const std::string& source) {
     BenchSetup setup = DefaultBenchSetup();
     std::istringstream in(text);
+    int number = 0;
     for (std::string line; std::getline(in, line);) {
+        ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        ApplyBenchLine(setup, line);
+        if (auto why = TryLine(setup, line))
+            throw BenchFileError(source + ", line " + std::to_string(number) + ": " + Quoted(line) +
+                                 ": " + *why);
     }
     return setup;
 }
 
 BenchSetup LoadBenchFile(const std::string& path) {
+    const std::string name = "bench file \"" + path + "\"";
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw BenchFileError("the " + name + " is a folder, not a file");
     std::ifstream file(path, std::ios::binary);
-    if (!file) throw BenchFileError("cannot read the bench file \"" + path + "\"");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseBench(text.str());
+    if (!file) throw BenchFileError("cannot open the " + name + ": " + std::strerror(errno));
+    // At most one byte past the limit is read: a huge file or an endless device stops there.
+    std::string text(MostBenchFileBytes + 1, '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (file.bad()) throw BenchFileError("cannot read the " + name);
+    text.resize(static_cast<size_t>(file.gcount()));
+    if (text.size() > MostBenchFileBytes)
+        throw BenchFileError("the " + name + " is larger than 1 MB: a bench is a few lines");
+    return ParseBench(text, name);
 }
 
 BenchSetup BenchFromVariable(const std::string& value) {

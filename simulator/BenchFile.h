@@ -4,6 +4,7 @@
 // the take-out wire and the operator's probe, the meter. The same lines change a running
 // bench in scenarios. Nodes are written 1..192 or as plug pins: A5 = 5, B5 = 101.
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -33,10 +34,16 @@ struct BenchSetup {
 // supplies, and a sample cable of 24 conductors A1-B1 .. A24-B24.
 BenchSetup DefaultBenchSetup();
 
+// A bench file is a few lines; anything larger is refused unread.
+inline constexpr size_t MostBenchFileBytes = 1024 * 1024;
+
 // One line of a bench description; blank lines and '#' comments are ignored. Raises
-// BenchFileError with the line's text for anything it cannot read.
+// BenchFileError quoting the start of the line for anything it cannot read: an unknown
+// setting, a value out of its range or not finite, more entries than a bench can hold.
 void ApplyBenchLine(BenchSetup& setup, const std::string& line);
-BenchSetup ParseBench(const std::string& text);
+// A whole description; an error names `source` and the line number.
+BenchSetup ParseBench(const std::string& text, const std::string& source = "bench");
+// Refuses a folder, a file it cannot read and a file larger than MostBenchFileBytes.
 BenchSetup LoadBenchFile(const std::string& path);
 
 // "default" or a file name, as the environment variable gives it.

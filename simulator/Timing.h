@@ -2,6 +2,7 @@
 // How long things take on the simulated bench. The defaults model a real bench; Zero() leaves
 // only the cost of a driver call, so a polling loop still moves the virtual clock.
 
+#include <algorithm>
 #include <cstdint>
 
 namespace sim {
@@ -33,8 +34,12 @@ struct Timing {
 };
 
 // Model times are kept in nanoseconds: a byte at 9600 baud is not a whole number of microseconds.
+// A time past about 30 years (or not a number) is held at that bound: a double beyond the range
+// of the integer would be undefined, and sums of such times must not wrap.
+inline constexpr double MostModelMs = 1e12;
 inline uint64_t MsToNs(double ms) {
-    return ms <= 0 ? 0 : static_cast<uint64_t>(ms * 1e6 + 0.5);
+    if (!(ms > 0)) return 0;
+    return static_cast<uint64_t>(std::min(ms, MostModelMs) * 1e6 + 0.5);
 }
 
 } // namespace sim

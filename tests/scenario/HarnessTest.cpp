@@ -108,6 +108,10 @@ TEST(Harness, RefusesScenariosItCannotCarryOut) {
         {"start\nreport-line red 0 x\n", "not a number: red"},
         {"start\nset ChartLines \"1 2 3\"\n", "too few values"},
         {"start\nset ChartLines \"1 2 3 4 5\"\n", "too many values"},
+        // The bench step and bench files refuse as the program does, naming what they refused.
+        {"bench timing latency nan\n", "line 1: bench timing latency nan: bench line "
+                                       "\"timing latency nan\": \"nan\" is not within 0..255"},
+        {"bench-file no-such.bench\n", "cannot open the bench file \"./no-such.bench\""},
     };
     for (const auto& c : cases) {
         const std::string error = ErrorOf(c.script);
