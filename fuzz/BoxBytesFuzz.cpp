@@ -17,6 +17,7 @@
 #include "fuzz/InputFtdi.h"
 #include "interface/Main.h"
 #include "link/FramedExchange.h"
+#include "tests/support/ScriptedDialogs.h"
 
 namespace {
 
@@ -104,8 +105,9 @@ struct Session {
     platform::RecordingProcess process;
     platform::ManualDeviceWatcher devices;
     fuzzing::InputFtdi driver{clock};
-    platform::Services services{clock,  driver, boxes,   events, cursor,
-                                timers, tones,  process, devices};
+    testing_support::ScriptedDialogs dialogs;
+    platform::Services services{clock,  driver, boxes,   events,  cursor,
+                                timers, tones,  process, devices, dialogs};
     TMainFrm frm{services};
     const BoxFields fresh = BoxFields::Of(frm);
 
