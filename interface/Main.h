@@ -476,6 +476,10 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The take-out part (engine/TakeOutTest.cpp) keeps its working state apart and asks the
+    // operator through the window's boxes.
+    friend class TakeOutPart;
+
     void CreateControls();
     void ConnectHandlers();
     void SetStartGlyph(int index);

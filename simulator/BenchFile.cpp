@@ -152,6 +152,29 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
         b.touches.push_back(touch);
     } else if (key == "no-touch") {
         b.touches.clear();
+    } else if (key == "hand") {
+        const char* form = "hand delay MS hold READINGS [slip AFTER FOR] [ohms OHMS]";
+        if (w.size() < 5 || w[1] != "delay" || w[3] != "hold") Fail(line, form);
+        Hand hand;
+        hand.present = true;
+        hand.delayMs = Number(line, w[2]);
+        hand.holdReadings = static_cast<int>(Ranged(line, w[4], 0, 1000000));
+        for (size_t i = 5; i < w.size(); ++i) {
+            if (w[i] == "slip") {
+                hand.slipAfter = static_cast<int>(Ranged(line, value(i + 1), 1, 1000000));
+                hand.slipFor = static_cast<int>(Ranged(line, value(i + 2), 1, 1000000));
+                i += 2;
+            } else if (w[i] == "ohms") {
+                hand.ohms = Number(line, value(i + 1));
+                i += 1;
+            } else {
+                Fail(line, form);
+            }
+        }
+        if (!(hand.delayMs >= 0 && hand.delayMs < NoPath) || !(hand.ohms >= 0)) Fail(line, form);
+        b.hand = hand;
+    } else if (key == "no-hand") {
+        b.hand.present = false;
     } else if (key == "conductor") {
         const int a = Node(line, value(1));
         const int c = Node(line, value(2));
