@@ -30,6 +30,13 @@ int PinOf(int node) {
     return node <= 96 ? node : node - 96;
 }
 
+void SelectEnd(NodeList& listA, NodeList& listB, size_t slot, int node) {
+    if (node <= 96)
+        listA[slot] = static_cast<uint8_t>(node);
+    else
+        listB[slot] = static_cast<uint8_t>(node - 96);
+}
+
 namespace {
 
 std::string End(int node) {

@@ -1,13 +1,27 @@
 #pragma once
 // Pure rules of the continuity test: a conductor's verdict from its readings, how it is drawn,
-// and its report line.
+// and its report line; and what the continuity and take-out parts share: the tones, the
+// repetitive mode's hint and how a node goes into the node lists.
 
 #include <cstdint>
 #include <string>
 
+#include "link/BoxProtocol.h"
 #include "platform/canvas/Canvas.h"
 
 namespace engine {
+
+// A good reading, the reading that completes the count, a lost contact.
+inline constexpr uint32_t GoodToneHz = 3520, LastGoodToneHz = 6272, LostToneHz = 440;
+inline constexpr uint32_t GoodToneMs = 50, LostToneMs = 750;
+inline constexpr int RepetitiveReadings = 50;
+
+inline constexpr const char* RepetitiveHint =
+    "Repetitive test mode :\nYou should twist and bend the cable around the plugs during test\n"
+    "(to ensure that there is no bad contact around plugs)";
+
+// Node 1..192 into a slot of the list of its plug, as its pin within that plug.
+void SelectEnd(NodeList& listA, NodeList& listB, size_t slot, int node);
 
 enum class ContinuityVerdict { Connected, BadContact, NoContact };
 

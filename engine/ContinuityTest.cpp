@@ -14,24 +14,15 @@
 #include "interface/widgets/ImageControl.h"
 
 using engine::ContinuityVerdict;
+using engine::GoodToneHz;
+using engine::GoodToneMs;
+using engine::LastGoodToneHz;
+using engine::LostToneHz;
+using engine::LostToneMs;
 
 namespace {
 
 constexpr int32_t NoReadingYet = 100000;
-constexpr uint32_t GoodToneHz = 3520, LastGoodToneHz = 6272, LostToneHz = 440;
-constexpr uint32_t GoodToneMs = 50, LostToneMs = 750;
-constexpr int RepetitiveReadings = 50;
-
-constexpr const char* RepetitiveHint =
-    "Repetitive test mode :\nYou should twist and bend the cable around the plugs during test\n"
-    "(to ensure that there is no bad contact around plugs)";
-
-void SelectEnd(NodeList& listA, NodeList& listB, size_t slot, int node) {
-    if (node <= 96)
-        listA[slot] = static_cast<uint8_t>(node);
-    else
-        listB[slot] = static_cast<uint8_t>(node - 96);
-}
 
 } // namespace
 
@@ -51,9 +42,9 @@ void TMainFrm::RunContinuityTest() {
     AddReportLine(PartHeading() + (repetitive ? " : Repetitive Continuity test between plugs"
                                               : " : Fast Continuity test between plugs"),
                   platform::clBlack, StyleBold | StyleUnderline);
-    if (repetitive) ShowMessage(RepetitiveHint, platform::MsgIcon::Information);
+    if (repetitive) ShowMessage(engine::RepetitiveHint, platform::MsgIcon::Information);
     CancelRequested = false;
-    const int required = repetitive ? RepetitiveReadings : 1;
+    const int required = repetitive ? engine::RepetitiveReadings : 1;
     AddReportLine("", platform::clWindowText, 0);
 
     NodesA.fill(0);
@@ -75,8 +66,8 @@ void TMainFrm::RunContinuityTest() {
         const int p = engine::PartnerOf(Wiring, i);
         if (p > i && p <= 192) {
             ++done;
-            SelectEnd(NodesA, NodesB, 0, i);
-            SelectEnd(NodesA, NodesB, 1, p);
+            engine::SelectEnd(NodesA, NodesB, 0, i);
+            engine::SelectEnd(NodesA, NodesB, 1, p);
             ShowProgress(done, total);
 
             canvas.Font.Color = platform::clRed;

@@ -492,6 +492,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The take-out part (engine/TakeOutTest.cpp) keeps its working state apart and asks the
+    // operator through the window's boxes.
+    friend class TakeOutPart;
+
     void CreateControls();
     void ConnectHandlers();
     void SetStartGlyph(int index);

@@ -50,6 +50,19 @@ struct Touch {
     double ohms = 0.1;
 };
 
+// The operator's hand on the take-out probe: it follows the end that the box selects for the
+// take-out channel ('O', slot 0), touches it delayMs after the selection and holds it for
+// holdReadings take-out readings; with a slip it lets go after slipAfter readings in contact
+// and comes back slipFor readings later. Readings count from the touch, on the plugged wire.
+struct Hand {
+    bool present = false;
+    double delayMs = 0;
+    int holdReadings = 0;
+    int slipAfter = 0; // 0: no slip
+    int slipFor = 0;
+    double ohms = 0.1;
+};
+
 // Resistivity meter / switching unit driven in remote mode.
 struct Meter {
     bool present = false;
@@ -86,6 +99,7 @@ struct Bench {
     int takeOutFlipIn = 0;
     bool takeOutFlipTo = false;
     std::vector<Touch> touches;
+    Hand hand;
 
     Meter meter;
 };

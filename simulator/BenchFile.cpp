@@ -194,6 +194,28 @@ void ApplyWords(BenchSetup& s, const std::vector<std::string>& w) {
         b.touches.push_back(touch);
     } else if (key == "no-touch") {
         b.touches.clear();
+    } else if (key == "hand") {
+        const char* form = "hand delay MS hold READINGS [slip AFTER FOR] [ohms OHMS]";
+        if (w.size() < 5 || w[1] != "delay" || w[3] != "hold") Fail(form);
+        Hand hand;
+        hand.present = true;
+        hand.delayMs = Milliseconds(w[2]);
+        hand.holdReadings = static_cast<int>(Ranged(w[4], 0, 1000000));
+        for (size_t i = 5; i < w.size(); ++i) {
+            if (w[i] == "slip") {
+                hand.slipAfter = static_cast<int>(Ranged(value(i + 1), 1, 1000000));
+                hand.slipFor = static_cast<int>(Ranged(value(i + 2), 1, 1000000));
+                i += 2;
+            } else if (w[i] == "ohms") {
+                hand.ohms = Ohms(value(i + 1));
+                i += 1;
+            } else {
+                Fail(form);
+            }
+        }
+        b.hand = hand;
+    } else if (key == "no-hand") {
+        b.hand.present = false;
     } else if (key == "conductor") {
         Room(b.conductors.size(), 1, "conductors");
         // conductor NODE NODE [OHMS] [open] [between FROM_MS TO_MS] [readings FROM [TO]]

@@ -240,7 +240,10 @@ void CalbrixBox::FinishPayload(uint64_t atNs) {
         }
         Send('k', ready);
         (command_ == 'O' ? takeOut_ : relays_) = lists;
-        if (command_ == 'O') takeOutReadings_ = 0;
+        if (command_ == 'O') {
+            takeOutReadings_ = handReadings_ = handContacts_ = 0;
+            takeOutSelectedMs_ = static_cast<double>(settled) / 1e6;
+        }
         Send('R', settled);
         break;
     }
@@ -365,11 +368,24 @@ uint16_t CalbrixBox::TakeOutWord(double atMs) {
     for (int k = 1; k <= 12; ++k)
         if (NodeServed(bench_, takeOut_.SlotNode(k)))
             targets.emplace_back(takeOut_.SlotNode(k), 0.0);
-    if (bench_.takeOutPlugged)
+    if (bench_.takeOutPlugged) {
         for (const Touch& t : bench_.touches)
             if (atMs >= t.fromMs && atMs < t.toMs) targets.emplace_back(t.node, t.ohms);
+        if (HandTouches(atMs)) targets.emplace_back(from, bench_.hand.ohms);
+    }
     const double ohms = PathOhms(bench, from, targets, atMs);
     return ohms < NoPath ? ContinuityWord(bench_, ohms) : none;
+}
+
+bool CalbrixBox::HandTouches(double atMs) {
+    const Hand& hand = bench_.hand;
+    if (!hand.present || atMs < takeOutSelectedMs_ + hand.delayMs) return false;
+    const int reading = ++handReadings_;
+    const bool slipping =
+        hand.slipAfter > 0 && reading > hand.slipAfter && reading <= hand.slipAfter + hand.slipFor;
+    if (slipping || handContacts_ >= hand.holdReadings) return false;
+    ++handContacts_;
+    return true;
 }
 
 } // namespace sim

@@ -66,6 +66,7 @@ private:
     double MeasureMs(uint8_t steps, uint8_t shift) const;
     std::array<uint16_t, 15> ChannelWords(Reply reply, double atMs) const;
     uint16_t TakeOutWord(double atMs);
+    bool HandTouches(double atMs);
     uint64_t FirmwareNs() const { return MsToNs(timing_.firmwareMs); }
 
     Bench& bench_;
@@ -86,6 +87,9 @@ private:
 
     Selection measure_, takeOut_, relays_; // 'T', 'O', 'Y'
     int takeOutReadings_ = 0;              // take-out readings since the last 'O'
+    double takeOutSelectedMs_ = 0;         // when the last 'O' selected its nodes
+    int handReadings_ = 0;                 // readings since the hand reached the end
+    int handContacts_ = 0;                 // of those, the readings it was in contact
 
     std::vector<Frame> frames_;
 };

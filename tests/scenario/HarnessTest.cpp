@@ -57,6 +57,21 @@ TEST(BenchLines, SetTheBoxAndTheDevice) {
     EXPECT_DOUBLE_EQ(s.bench.conductors[0].ohms, 2.5);
 }
 
+TEST(BenchLines, TheOperatorsHand) {
+    sim::BenchSetup s = sim::ParseBench("hand delay 350 hold 6 slip 2 3 ohms 40\n");
+    EXPECT_TRUE(s.bench.hand.present);
+    EXPECT_DOUBLE_EQ(s.bench.hand.delayMs, 350);
+    EXPECT_EQ(s.bench.hand.holdReadings, 6);
+    EXPECT_EQ(s.bench.hand.slipAfter, 2);
+    EXPECT_EQ(s.bench.hand.slipFor, 3);
+    EXPECT_DOUBLE_EQ(s.bench.hand.ohms, 40);
+    sim::ApplyBenchLine(s, "hand delay 0 hold 5");
+    EXPECT_EQ(s.bench.hand.slipAfter, 0); // a new line is a new hand
+    EXPECT_DOUBLE_EQ(s.bench.hand.ohms, 0.1);
+    sim::ApplyBenchLine(s, "no-hand");
+    EXPECT_FALSE(s.bench.hand.present);
+}
+
 TEST(BenchLines, RefuseWhatTheyCannotMean) {
     const struct {
         const char* line;
@@ -75,6 +90,11 @@ TEST(BenchLines, RefuseWhatTheyCannotMean) {
         {"standby iso 13 5", "channels are 1..12"},
         {"attached maybe", "expected yes or no"},
         {"driver flaky", "driver is good"},
+        {"hand hold 5", "hand delay MS hold READINGS"},
+        {"hand delay 10 hold -1", "not within 0.."},
+        {"hand delay -5 hold 3", "\"-5\" is not within 0.."},
+        {"hand delay 10 hold 3 slip 2", "too few values"},
+        {"hand delay 10 hold 3 grip 2", "hand delay MS hold READINGS"},
     };
     for (const auto& c : cases) {
         const std::string error = BenchError(c.line);

@@ -168,6 +168,38 @@ TEST_F(Readings, TakeOutProbeFollowsItsSchedule) {
     EXPECT_EQ(words[2], 30720u);
 }
 
+// The hand follows the box's selection: 200 ms after each 'O' it touches the selected end and
+// holds it for six readings, slipping off for the 3rd and 4th of them; a new 'O' starts afresh.
+// Off the plugged wire it counts no readings.
+TEST_F(Readings, HandTouchesTheSelectedEndAfterItsDelay) {
+    sim::Bench bench;
+    bench.takeOutPlugged = true;
+    bench.hand = {true, 200, 4, 2, 2, 20};
+    Start(bench);
+    auto touching = [this] {
+        const auto words = Supplies();
+        if (words[2] == 30720u) return false;
+        EXPECT_NEAR(ProgramContinuityOhms(words[2], 5.0), 20, 1);
+        return true;
+    };
+    for (int node : {5, 96 + 40}) {
+        Select('O', NodeLists{}.Set(0, node));
+        EXPECT_FALSE(touching()) << node;
+        clock.AdvanceTo(clock.NowMicros() + 200'000);
+        std::vector<bool> seen;
+        for (int reading = 0; reading < 8; ++reading) {
+            if (reading == 3) {
+                GetBench().takeOutPlugged = false; // the wire out: no reading counts
+                EXPECT_FALSE(touching());
+                GetBench().takeOutPlugged = true;
+            }
+            seen.push_back(touching());
+        }
+        EXPECT_EQ(seen, (std::vector<bool>{true, true, false, false, true, true, false, false}))
+            << node;
+    }
+}
+
 // Relays test: 'Y' connects the channel's pin, 'S' routes electrodes through the meter's
 // relays; each switch word lands on its reading word of 'M'.
 TEST_F(Readings, MeterPathsLandOnTheirReadingWords) {
