@@ -70,6 +70,34 @@ void Need(const std::string& line, const std::vector<std::string>& w, size_t lea
     if (w.size() < least) Fail(line, "too few values");
 }
 
+// meter tolvex CHANNELS|zelph|brevant [boards N] [window K] [a mirrored|straight]
+// [b mirrored|straight]
+UnitSpec UnitLine(const std::string& line, const std::vector<std::string>& w) {
+    UnitSpec unit;
+    size_t i = 2;
+    if (w[1] == "tolvex") {
+        Need(line, w, 3);
+        unit.meterChannels = static_cast<int>(Ranged(line, w[2], 2, 10));
+        if (unit.meterChannels % 2 != 0) Fail(line, "a Tolvex meter has 2, 4, 6, 8 or 10 channels");
+        i = 3;
+    }
+    unit.family = w[1] == "zelph"     ? UnitSpec::Family::Zelph
+                  : w[1] == "brevant" ? UnitSpec::Family::Brevant
+                                      : UnitSpec::Family::Tolvex;
+    for (; i + 1 < w.size(); i += 2) {
+        if (w[i] == "boards")
+            unit.boards = static_cast<int>(Ranged(line, w[i + 1], 1, 8));
+        else if (w[i] == "window")
+            unit.window = static_cast<int>(Ranged(line, w[i + 1], 0, 84));
+        else if ((w[i] == "a" || w[i] == "b") && (w[i + 1] == "mirrored" || w[i + 1] == "straight"))
+            (w[i] == "a" ? unit.aMirrored : unit.bMirrored) = w[i + 1] == "mirrored";
+        else
+            Fail(line, "a unit takes boards N, window K, a mirrored|straight, b mirrored|straight");
+    }
+    if (i < w.size()) Fail(line, "a unit's option " + w[i] + " has no value");
+    return unit;
+}
+
 } // namespace
 
 int ParseNode(const std::string& word) {
@@ -215,13 +243,35 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
             b.meter.answers = false;
         } else if (what == "electrode") {
             b.meter.electrodeNode[static_cast<int>(Integer(line, value(2)))] = Node(line, value(3));
+        } else if (what == "tolvex" || what == "zelph" || what == "brevant") {
+            WireUnit(b.meter, UnitLine(line, w));
+        } else if (what == "relay" && w.size() > 3) {
+            // meter relay BOARD REn good|open|stuck OHMS|late N
+            const int board = static_cast<int>(Ranged(line, w[2], 1, 85));
+            if (w[3].rfind("RE", 0) != 0) Fail(line, "a relay is REn, n 1..168: " + w[3]);
+            const int re = static_cast<int>(Ranged(line, w[3].substr(2), 1, 168));
+            UnitRelay relay;
+            const std::string& state = w.size() > 4 ? w[4] : "";
+            if (state == "open")
+                relay.state = UnitRelay::State::Open;
+            else if (state == "stuck")
+                relay = {UnitRelay::State::Stuck, Number(line, value(5)), 0};
+            else if (state == "late")
+                relay = {UnitRelay::State::Late, 0,
+                         static_cast<int>(Ranged(line, value(5), 0, 1000000))};
+            else if (state != "good")
+                Fail(line, "a relay is good, open, stuck OHMS or late N");
+            b.meter.relays[{24 * (board - 1) + (re - 1) / 7 + 1, (re - 1) % 7 + 1}] = relay;
         } else if (what == "relay") {
             b.meter.relayOhms = Number(line, value(2));
+        } else if (what == "remote-after") {
+            b.meter.unansweredRemote = static_cast<int>(Ranged(line, value(2), 0, 1000000));
         } else if (what == "path") {
             b.meter.pathOhms[{static_cast<int>(Integer(line, value(2))),
                               static_cast<int>(Integer(line, value(3)))}] = Number(line, value(4));
         } else {
-            Fail(line, "meter is present, absent, silent, electrode, relay or path");
+            Fail(line, "meter is present, absent, silent, tolvex, zelph, brevant, electrode, "
+                       "relay, remote-after or path");
         }
     } else if (key == "timing") {
         const std::string& what = value(1);
