@@ -3,19 +3,13 @@
 
 #include <QComboBox>
 #include <QProgressBar>
-#include <QPushButton>
 
 #include <algorithm>
 
 #include "engine/Relays.h"
 #include "engine/RunControl.h"
 #include "interface/Main.h"
-#include "interface/Pictures.h"
 #include "interface/widgets/ImageControl.h"
-
-using platform::MsgButtons;
-using platform::MsgIcon;
-using platform::MsgResult;
 
 namespace {
 
@@ -36,17 +30,8 @@ void TMainFrm::RunRelaysTest() {
     BeginPart(DistribRelays);
     RequireTakeOutWire(false);
 
-    while (!BoxEnterRemoteMode()) {
-        if (Ask(RemotePrompt, MsgButtons::RetryCancel, MsgIcon::Warning, 1) == MsgResult::Retry)
-            continue;
-        // The part ends without a trace; the run goes on to its end as a finished run.
-        PowerBtn->setEnabled(true);
-        CableLst->setEnabled(true);
-        SetStartGlyph(GlyphStart);
-        StartBtn->setText(StartCaption(SelectedTestCount));
-        services_.events.ProcessMessages();
-        return;
-    }
+    // Given up: the part ends without a trace and the run goes on to its end as a finished run.
+    if (!EnterRemoteModeOrGiveUp(RemotePrompt)) return;
 
     const bool full = engine::FullRelayRange(RelayFirstNode, RelayLastNode, RelayBoardCount);
     AddReportLine(PartHeading() + (full ? " : Relays test" : " : PARTIAL Relays test"),

@@ -81,15 +81,9 @@ TEST(Unit, RelaysOnTheWayToALine) {
 class UnitOnTheBox : public BoxHarness {
 protected:
     void Switch(std::array<uint16_t, 13> words) {
-        Bytes payload;
-        for (uint16_t w : words) {
-            payload.push_back(static_cast<uint8_t>(w & 0xFF));
-            payload.push_back(static_cast<uint8_t>(w >> 8));
-        }
-        payload.push_back(sim::Crc7(payload.data(), payload.size()));
         Send({'S'});
         ASSERT_EQ(Receive(1), Bytes{'s'});
-        Send(payload);
+        Send(MeterWordsPayload(words));
         ASSERT_EQ(Receive(2, 2000), (Bytes{'k', 'R'}));
     }
     // One try of the program: the line's switch word gets the electrode, then 'M'.
