@@ -1,7 +1,5 @@
-// The isolation and relays parts are not built yet: a run passes over them.
+// The isolation part is not built yet: a run passes over it.
 
 #include "interface/Main.h"
 
 void TMainFrm::RunIsolationTest() {}
-
-void TMainFrm::RunRelaysTest() {}

@@ -253,10 +253,18 @@ bool TMainFrm::SetRelayRangeAndRemoteMode() {
 
     SetStatusPanel(2, "Trying to connect to Tolvex/Zelph in remote mode...");
     Ask(RemotePrompt, MsgButtons::Ok, MsgIcon::None);
+    // Abandoned before the first part: no report information, no save.
+    if (!EnterRemoteModeOrGiveUp(RemotePrompt)) return false;
+    SetStatusPanel(2, "Remote mode OK !");
+    BoxLeaveRemoteMode();
+    services_.clock.Sleep(RemoteModePauseMs);
+    SetStatusPanel(2, "");
+    return true;
+}
+
+bool TMainFrm::EnterRemoteModeOrGiveUp(const char* prompt) {
     while (!BoxEnterRemoteMode()) {
-        if (Ask(RemotePrompt, MsgButtons::RetryCancel, MsgIcon::Warning, 1) == MsgResult::Retry)
-            continue;
-        // Abandoned before the first part: no report information, no save.
+        if (Ask(prompt, MsgButtons::RetryCancel, MsgIcon::Warning, 1) == MsgResult::Retry) continue;
         PowerBtn->setEnabled(true);
         CableLst->setEnabled(true);
         SetStartGlyph(GlyphStart);
@@ -264,10 +272,6 @@ bool TMainFrm::SetRelayRangeAndRemoteMode() {
         services_.events.ProcessMessages();
         return false;
     }
-    SetStatusPanel(2, "Remote mode OK !");
-    BoxLeaveRemoteMode();
-    services_.clock.Sleep(RemoteModePauseMs);
-    SetStatusPanel(2, "");
     return true;
 }
 

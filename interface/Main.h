@@ -509,6 +509,9 @@ private:
     void DrawGreyReferencePattern();
     void ClearLatestResult();
     bool SetRelayRangeAndRemoteMode();
+    // 'C' until the unit answers, with the Retry/Cancel prompt between; on Cancel the Start
+    // button and the lists the operator needs come back, and the result is false.
+    bool EnterRemoteModeOrGiveUp(const char* prompt);
     void WriteRunStopped();
     void EndRun();
     void GiveControlsBack();

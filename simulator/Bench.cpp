@@ -113,6 +113,67 @@ double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs) {
     return conductance > 0 ? 1.0 / conductance : NoPath;
 }
 
+namespace {
+
+// The relay of a channel that ends the path to the line of each switch word (0: no line).
+constexpr std::array<int, 13> LineRelayOfSwitch = {2, 2, 7, 0, 7, 6, 6, 5, 5, 4, 4, 3, 3};
+constexpr int ChannelsPerBoard = 24;
+
+// The box node of channel r of a unit of nb boards: as a test definition's plug order says,
+// the first half of the channels on plug A (all of them with one board), the rest on plug B.
+int UnitChannelNode(int r, int nb, bool aMirrored, bool bMirrored) {
+    if (r <= ChannelsPerBoard || r <= 12 * nb) {
+        if (!aMirrored) return r;
+        return nb == 1 ? 25 - r : 12 * nb + 1 - r;
+    }
+    return 96 + (bMirrored ? 24 * nb + 1 - r : r - 12 * nb);
+}
+
+} // namespace
+
+void WireUnit(Meter& meter, const UnitSpec& unit) {
+    meter.present = true;
+    meter.answers = true;
+    // v3 .. v11 are switched by words 4 .. 12, v1 by word 2, A and B by words 0 and 1.
+    int highestWord = 12;
+    if (unit.family == UnitSpec::Family::Tolvex) highestWord = unit.meterChannels + 2;
+    for (int w = 0; w < 13; ++w)
+        meter.lineWired[static_cast<size_t>(w)] =
+            w != 3 && w <= highestWord && !(unit.family == UnitSpec::Family::Zelph && w < 2);
+    meter.electrodeNode.clear();
+    for (int r = 1; r <= ChannelsPerBoard * unit.boards; ++r)
+        meter.electrodeNode[r + ChannelsPerBoard * unit.window] =
+            UnitChannelNode(r, unit.boards, unit.aMirrored, unit.bMirrored);
+}
+
+double MeterPathOhms(const Meter& meter, int electrode, int switchWord) {
+    const auto fixed = meter.pathOhms.find({electrode, switchWord});
+    if (fixed != meter.pathOhms.end()) return fixed->second;
+    if (switchWord < 0 || switchWord >= 13 || !meter.lineWired[static_cast<size_t>(switchWord)])
+        return NoPath;
+    double ohms = meter.relayOhms;
+    for (int relay = 1; relay <= LineRelayOfSwitch[static_cast<size_t>(switchWord)]; ++relay) {
+        const auto it = meter.relays.find({electrode, relay});
+        if (it == meter.relays.end()) continue;
+        const UnitRelay& r = it->second;
+        const auto switched = meter.switchings.find({electrode, relay});
+        const int times = switched == meter.switchings.end() ? 0 : switched->second;
+        if (r.state == UnitRelay::State::Open ||
+            (r.state == UnitRelay::State::Late && times <= r.lateTries))
+            return NoPath;
+        if (r.state == UnitRelay::State::Stuck) ohms += r.ohms;
+    }
+    return ohms;
+}
+
+void CountSwitchings(Meter& meter, const std::array<uint16_t, 13>& words) {
+    for (size_t w = 0; w < words.size(); ++w) {
+        if (words[w] == 0 || !meter.lineWired[w]) continue;
+        for (int relay = 1; relay <= LineRelayOfSwitch[w]; ++relay)
+            ++meter.switchings[{words[w], relay}];
+    }
+}
+
 uint16_t ReferenceWord(const Bench& bench) {
     return ClampWord(2.5 / bench.volts5 * FullScale);
 }

@@ -63,6 +63,15 @@ struct Hand {
     double ohms = 0.1;
 };
 
+// One of the seven relays of a unit's channel. The path from a channel's electrode to a line
+// runs through relays 1 up to the line's own relay (2 for A and B ... 7 for v3 and v1).
+struct UnitRelay {
+    enum class State { Good, Open, Stuck, Late };
+    State state = State::Good;
+    double ohms = 0;   // Stuck: the resistance its contact adds
+    int lateTries = 0; // Late: the switchings it stays open for before it closes
+};
+
 // Resistivity meter / switching unit driven in remote mode.
 struct Meter {
     bool present = false;
@@ -73,6 +82,24 @@ struct Meter {
     double relayOhms = 0.5;                 // path electrode -> relay -> line -> box channel
     std::map<std::pair<int, int>, double> pathOhms; // (electrode, switch word) override;
                                                     // NoPath = open relay
+    // The unit's measuring lines by the switch word that selects them (word 3 selects none).
+    std::array<bool, 13> lineWired{true, true, true, false, true, true, true,
+                                   true, true, true, true,  true, true};
+    int unansweredRemote = 0; // the next N 'C' go unanswered (the unit not yet in remote mode)
+    std::map<std::pair<int, int>, UnitRelay> relays; // (electrode, relay 1..7) that are not good
+    std::map<std::pair<int, int>, int> switchings;   // state: times each relay was switched
+};
+
+// What a unit on the bench is: its family, meter channels, boards of 24 channels, the node
+// window of a switching unit, and the plug order of the cable from its channels to the box.
+struct UnitSpec {
+    enum class Family { Tolvex, Zelph, Brevant };
+    Family family = Family::Tolvex;
+    int meterChannels = 10; // Tolvex: 2, 4, 6, 8 or 10
+    int boards = 1;         // 1..8
+    int window = 0;         // channel R is the unit's electrode R + 24 x window
+    bool aMirrored = true;  // the order a test definition has unless it says otherwise
+    bool bMirrored = false;
 };
 
 struct Bench {
@@ -123,6 +150,18 @@ double PathOhms(const Bench& bench, int from, const std::vector<std::pair<int, d
 // Resistance that an isolation channel sees between two nodes: the path when they are in one
 // net, else the parallel leaks joining their nets. NoPath when no current flows.
 double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs);
+
+// Puts a unit behind the box in place of any meter: present, answering, its lines, and each
+// channel's electrode wired to the box pin the plug order gives; relay faults are kept.
+void WireUnit(Meter& meter, const UnitSpec& unit);
+
+// The resistance from an electrode through the unit's relays to the line of a switch word, as it
+// is now; NoPath when the line is missing or a relay on the way is open.
+double MeterPathOhms(const Meter& meter, int electrode, int switchWord);
+
+// The unit carries out switch words: every relay on the way to a selected line is switched once
+// more (a late relay closes after its tries).
+void CountSwitchings(Meter& meter, const std::array<uint16_t, 13>& words);
 
 // Raw 16-bit words (sums of 60 samples referred to the 5 V supply), clamped to 0..65535.
 uint16_t ReferenceWord(const Bench& bench);

@@ -135,6 +135,34 @@ int Electrode(const std::string& word) {
     return static_cast<int>(Ranged(word, 1, 65535));
 }
 
+// meter tolvex CHANNELS|zelph|brevant [boards N] [window K] [a mirrored|straight]
+// [b mirrored|straight]
+UnitSpec UnitLine(const std::vector<std::string>& w) {
+    UnitSpec unit;
+    size_t i = 2;
+    if (w[1] == "tolvex") {
+        if (w.size() < 3) Fail("too few values");
+        unit.meterChannels = static_cast<int>(Ranged(w[2], 2, 10));
+        if (unit.meterChannels % 2 != 0) Fail("a Tolvex meter has 2, 4, 6, 8 or 10 channels");
+        i = 3;
+    }
+    unit.family = w[1] == "zelph"     ? UnitSpec::Family::Zelph
+                  : w[1] == "brevant" ? UnitSpec::Family::Brevant
+                                      : UnitSpec::Family::Tolvex;
+    for (; i + 1 < w.size(); i += 2) {
+        if (w[i] == "boards")
+            unit.boards = static_cast<int>(Ranged(w[i + 1], 1, 8));
+        else if (w[i] == "window")
+            unit.window = static_cast<int>(Ranged(w[i + 1], 0, 84));
+        else if ((w[i] == "a" || w[i] == "b") && (w[i + 1] == "mirrored" || w[i + 1] == "straight"))
+            (w[i] == "a" ? unit.aMirrored : unit.bMirrored) = w[i + 1] == "mirrored";
+        else
+            Fail("a unit takes boards N, window K, a mirrored|straight, b mirrored|straight");
+    }
+    if (i < w.size()) Fail("a unit's option " + w[i] + " has no value");
+    return unit;
+}
+
 void ApplyWords(BenchSetup& s, const std::vector<std::string>& w) {
     const std::string& key = w[0];
     Bench& b = s.bench;
@@ -281,15 +309,37 @@ void ApplyWords(BenchSetup& s, const std::vector<std::string>& w) {
         } else if (what == "electrode") {
             Room(b.meter.electrodeNode.size(), 1, "meter electrodes");
             b.meter.electrodeNode[Electrode(value(2))] = Node(value(3));
+        } else if (what == "tolvex" || what == "zelph" || what == "brevant") {
+            WireUnit(b.meter, UnitLine(w));
+        } else if (what == "relay" && w.size() > 3) {
+            // meter relay BOARD REn good|open|stuck OHMS|late N
+            Room(b.meter.relays.size(), 1, "unit relays");
+            const int board = static_cast<int>(Ranged(w[2], 1, 85));
+            if (w[3].rfind("RE", 0) != 0) Fail("a relay is REn, n 1..168: " + Quoted(w[3]));
+            const int re = static_cast<int>(Ranged(w[3].substr(2), 1, 168));
+            UnitRelay relay;
+            const std::string& state = w.size() > 4 ? w[4] : "";
+            if (state == "open")
+                relay.state = UnitRelay::State::Open;
+            else if (state == "stuck")
+                relay = {UnitRelay::State::Stuck, Ohms(value(5)), 0};
+            else if (state == "late")
+                relay = {UnitRelay::State::Late, 0, static_cast<int>(Ranged(value(5), 0, 1000000))};
+            else if (state != "good")
+                Fail("a relay is good, open, stuck OHMS or late N");
+            b.meter.relays[{24 * (board - 1) + (re - 1) / 7 + 1, (re - 1) % 7 + 1}] = relay;
         } else if (what == "relay") {
             b.meter.relayOhms = Ohms(value(2));
+        } else if (what == "remote-after") {
+            b.meter.unansweredRemote = static_cast<int>(Ranged(value(2), 0, 1000000));
         } else if (what == "path") {
             Room(b.meter.pathOhms.size(), 1, "meter paths");
             const int electrode = Electrode(value(2));
             const int word = static_cast<int>(Ranged(value(3), 0, 12));
             b.meter.pathOhms[{electrode, word}] = value(4) == "open" ? NoPath : Ohms(value(4));
         } else {
-            Fail("meter is present, absent, silent, electrode, relay or path");
+            Fail("meter is present, absent, silent, tolvex, zelph, brevant, electrode, relay, "
+                 "remote-after or path");
         }
     } else if (key == "timing") {
         const std::string& what = value(1);

@@ -153,7 +153,9 @@ void CalbrixBox::StartCommand(uint8_t command, uint64_t atNs) {
     case 'D':
         Send(static_cast<uint8_t>(command + ('a' - 'A')), ready);
         Record(command, {}, true, atNs);
-        if (meterAnswers) {
+        if (meterAnswers && command == 'C' && bench_.meter.unansweredRemote > 0) {
+            --bench_.meter.unansweredRemote; // not yet switched to remote mode
+        } else if (meterAnswers) {
             bench_.meter.remote = command == 'C';
             Send('R', ready + MsToNs(timing_.meterMs));
         }
@@ -260,6 +262,7 @@ void CalbrixBox::FinishPayload(uint64_t atNs) {
             for (size_t w = 0; w < meter.switchWords.size(); ++w)
                 meter.switchWords[w] =
                     static_cast<uint16_t>(payload_[2 * w] | (payload_[2 * w + 1] << 8));
+            CountSwitchings(meter, meter.switchWords);
             Send('R', ready + MsToNs(timing_.meterMs));
         }
         break;
@@ -336,8 +339,7 @@ std::array<uint16_t, 15> CalbrixBox::ChannelWords(Reply reply, double atMs) cons
             if (electrode == 0 || ReadingWordOfSwitch[w] < 0 ||
                 wired == meter.electrodeNode.end() || wired->second != node)
                 continue;
-            const auto path = meter.pathOhms.find({electrode, static_cast<int>(w)});
-            const double ohms = path != meter.pathOhms.end() ? path->second : meter.relayOhms;
+            const double ohms = MeterPathOhms(meter, electrode, static_cast<int>(w));
             if (ohms < NoPath) words[ReadingWordOfSwitch[w]] = ContinuityWord(bench_, ohms);
         }
     }

@@ -103,6 +103,49 @@ TEST(BenchLines, RefuseWhatTheyCannotMean) {
     }
 }
 
+TEST(BenchLines, DescribeTheUnitOfTheRelaysTest) {
+    const sim::BenchSetup s =
+        sim::ParseBench("meter tolvex 2 boards 2 window 3 a straight b mirrored\n"
+                        "meter relay 2 RE20 stuck 30\n"
+                        "meter relay 1 RE1 late 4\n"
+                        "meter relay 1 RE8 open\n"
+                        "meter relay 1 RE8 good\n"
+                        "meter remote-after 2\n");
+    const sim::Meter& m = s.bench.meter;
+    EXPECT_TRUE(m.present);
+    EXPECT_TRUE(m.answers);
+    EXPECT_EQ(m.electrodeNode.size(), 48u);
+    EXPECT_EQ(m.electrodeNode.at(72 + 1), 1);     // window 3: channel 1 is electrode 73, on A1
+    EXPECT_EQ(m.electrodeNode.at(72 + 25), 120);  // plug B mirrored: channel 25 on B24
+    EXPECT_FALSE(m.lineWired[5]);                 // a 2-channel meter has no v4
+    const auto& stuck = m.relays.at({24 + 3, 6}); // board 2, RE20: channel 3, relay 6
+    EXPECT_EQ(stuck.state, sim::UnitRelay::State::Stuck);
+    EXPECT_DOUBLE_EQ(stuck.ohms, 30);
+    EXPECT_EQ(m.relays.at({1, 1}).lateTries, 4);
+    EXPECT_EQ(m.relays.at({2, 1}).state, sim::UnitRelay::State::Good);
+    EXPECT_EQ(m.unansweredRemote, 2);
+
+    const struct {
+        const char* line;
+        const char* why;
+    } refused[] = {
+        {"meter tolvex 3", "2, 4, 6, 8 or 10"},
+        {"meter tolvex", "too few values"},
+        {"meter brevant boards 9", "not within 1..8"},
+        {"meter zelph window", "has no value"},
+        {"meter zelph sideways 1", "a unit takes"},
+        {"meter relay 1 RE169 open", "not within 1..168"},
+        {"meter relay 1 20 open", "a relay is REn"},
+        {"meter relay 1 RE5 broken", "good, open, stuck"},
+        {"meter relay 1 RE5 stuck", "too few values"},
+        {"meter remote-after -1", "not within 0.."},
+    };
+    for (const auto& c : refused) {
+        const std::string error = BenchError(c.line);
+        EXPECT_NE(error.find(c.why), std::string::npos) << c.line << ": " << error;
+    }
+}
+
 TEST(Harness, RefusesScenariosItCannotCarryOut) {
     const struct {
         const char* script;

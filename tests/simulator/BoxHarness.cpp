@@ -28,6 +28,16 @@ Reply Words(const Bytes& reply) {
     return words;
 }
 
+Bytes MeterWordsPayload(const std::array<uint16_t, 13>& words) {
+    Bytes payload;
+    for (uint16_t w : words) {
+        payload.push_back(static_cast<uint8_t>(w & 0xFF));
+        payload.push_back(static_cast<uint8_t>(w >> 8));
+    }
+    payload.push_back(sim::Crc7(payload.data(), payload.size()));
+    return payload;
+}
+
 double ProgramSupply5V(uint16_t ref) {
     return static_cast<float>(2560.0 / (ref * 0.016666666666666666));
 }

@@ -28,6 +28,9 @@ struct NodeLists {
 
 Reply Words(const Bytes& reply);
 
+// The payload of 'S': the 13 meter switch words, low byte first, and their CRC-7.
+Bytes MeterWordsPayload(const std::array<uint16_t, 13>& words);
+
 // The program's conversions, written out here on purpose.
 double ProgramSupply5V(uint16_t ref);
 double ProgramIsolationOhms(uint16_t raw, double supply5V);

@@ -245,15 +245,7 @@ TEST_P(MeterCommands, AnswerDependsOnTheMeter) {
     std::array<uint16_t, 13> words{};
     words[0] = 5;
     words[12] = 7;
-    if (c.command == 'S') {
-        Bytes payload;
-        for (uint16_t w : words) {
-            payload.push_back(static_cast<uint8_t>(w & 0xFF));
-            payload.push_back(static_cast<uint8_t>(w >> 8));
-        }
-        payload.push_back(sim::Crc7(payload.data(), payload.size()));
-        Send(payload);
-    }
+    if (c.command == 'S') Send(MeterWordsPayload(words));
     const std::string expected = c.afterEcho;
     const Bytes got = Receive(static_cast<uint32_t>(expected.size() + 1), 1000);
     EXPECT_EQ(std::string(got.begin(), got.end()), expected);

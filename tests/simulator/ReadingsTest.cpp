@@ -219,12 +219,7 @@ TEST_F(Readings, MeterPathsLandOnTheirReadingWords) {
     words[7] = 3;  // open relay, read in word 6
     words[12] = 3; // read in word 11
     words[2] = 4;  // electrode wired to another pin: no current in word 2
-    Bytes payload;
-    for (uint16_t w : words) {
-        payload.push_back(static_cast<uint8_t>(w & 0xFF));
-        payload.push_back(static_cast<uint8_t>(w >> 8));
-    }
-    payload.push_back(sim::Crc7(payload.data(), payload.size()));
+    const Bytes payload = MeterWordsPayload(words);
     Send({'S'});
     ASSERT_EQ(Receive(1), Bytes{'s'});
     Send(payload);
