@@ -1,9 +1,7 @@
-// The take-out, isolation and relays parts are not built yet: a run passes over them.
+// The take-out and relays parts are not built yet: a run passes over them.
 
 #include "interface/Main.h"
 
 void TMainFrm::RunTakeOutTest() {}
-
-void TMainFrm::RunIsolationTest() {}
 
 void TMainFrm::RunRelaysTest() {}
