@@ -40,7 +40,14 @@ struct Leak {
     int node1 = 0;
     int node2 = 0;
     double ohms = 1e12;
+    // A leak that drifts: the replies that see it read `ohms`, then each of these in turn, the
+    // last one holding. `seen` counts those replies (state).
+    std::vector<double> laterOhms = {};
+    int seen = 0;
 };
+
+// The resistance a leak shows at the reply that sees it now.
+double LeakOhmsNow(const Leak& leak);
 
 // The operator's probe (on the take-out wire) touching a node during [fromMs, toMs).
 struct Touch {
@@ -86,6 +93,9 @@ struct Bench {
     int takeOutFlipIn = 0;
     bool takeOutFlipTo = false;
     std::vector<Touch> touches;
+    // The referenceZeroIn-th measuring reply ('T', 'U', 'M') from now carries a reference word
+    // of 0 (0 = none coming).
+    int referenceZeroIn = 0;
 
     Meter meter;
 };
@@ -107,8 +117,10 @@ double PathOhms(const Bench& bench, int from, const std::vector<std::pair<int, d
                 double atMs);
 
 // Resistance that an isolation channel sees between two nodes: the path when they are in one
-// net, else the parallel leaks joining their nets. NoPath when no current flows.
-double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs);
+// net, else the parallel leaks joining their nets. NoPath when no current flows. The indices
+// of the leaks that carried the current are added to `leaksSeen` when it is given.
+double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs,
+                     std::vector<size_t>* leaksSeen = nullptr);
 
 // Raw 16-bit words (sums of 60 samples referred to the 5 V supply), clamped to 0..65535.
 uint16_t ReferenceWord(const Bench& bench);

@@ -188,6 +188,13 @@ void ApplyBenchLine(BenchSetup& s, const std::string& line) {
         b.leaks.clear();
     } else if (key == "leak") {
         b.leaks.push_back({Node(line, value(1)), Node(line, value(2)), Number(line, value(3))});
+    } else if (key == "leak-readings") {
+        // leak-readings NODE NODE OHMS OHMS...: a leak read as each value in turn
+        Leak leak{Node(line, value(1)), Node(line, value(2)), Number(line, value(3))};
+        for (size_t i = 4; i < w.size(); ++i) leak.laterOhms.push_back(Number(line, w[i]));
+        b.leaks.push_back(leak);
+    } else if (key == "reference-zero") {
+        b.referenceZeroIn = static_cast<int>(Ranged(line, value(1), 1, 1000000));
     } else if (key == "standby") {
         const std::string& kind = value(1);
         if (kind == "takeout") {
