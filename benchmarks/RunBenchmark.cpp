@@ -13,51 +13,29 @@
 
 #include <cstdio>
 #include <string>
-#include <ctime>
-#include <memory>
 
+#include "benchmarks/WindowRig.h"
 #include "interface/AppSetup.h"
-#include "interface/Main.h"
-#include "simulator/BenchFile.h"
-#include "simulator/SimulatedFtdi.h"
-#include "tests/support/TestServices.h"
 
 namespace {
 
-double CpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
+using bench_rig::CpuSeconds;
 
 constexpr int Conductors = 96;
 
-// The window on the simulated bench, its messages processed by Qt as in the program.
-struct Rig {
-    explicit Rig(const QString& programFolder, sim::Timing timing)
-        : box(p.clock, Bench(), timing) {
-        box.SetRecording(false);
-        p.process.programFolder = programFolder.toStdString() + "/";
-        p.process.dataRoot = programFolder.toStdString();
-        p.events.EveryCall([] { QCoreApplication::processEvents(); });
-        frm = std::make_unique<TMainFrm>(services);
-        frm->show();
-        frm->PowerBtnClick();
-        frm->CableLst->setCurrentIndex(frm->CableLst->findText("Cable 96 straight"));
-        frm->CableLstChange();
+sim::Bench Bench() {
+    sim::Bench bench = sim::DefaultBench();
+    for (int pin = 1; pin <= Conductors; ++pin) bench.conductors.emplace_back(pin, 96 + pin, 0.05);
+    return bench;
+}
+
+// The continuity part alone, on the window connected to the simulated bench.
+struct Rig : bench_rig::WindowRig {
+    Rig(const QString& programFolder, sim::Timing timing)
+        : WindowRig(programFolder, "Cable 96 straight", Bench(), timing) {
         frm->CheckBoxIso->setChecked(false);
         frm->CheckBoxTOs->setChecked(false);
     }
-    static sim::Bench Bench() {
-        sim::Bench bench = sim::DefaultBench();
-        for (int pin = 1; pin <= Conductors; ++pin) bench.conductors.emplace_back(pin, 96 + pin, 0.05);
-        return bench;
-    }
-
-    testing_support::TestPlatform p;
-    sim::SimulatedFtdi box;
-    platform::Services services = testing_support::ServicesOf(p, box);
-    std::unique_ptr<TMainFrm> frm;
 };
 
 } // namespace
@@ -107,8 +85,8 @@ int main(int argc, char** argv) {
         auto append = [&](int count) {
             const double start = CpuSeconds();
             for (int i = 0; i < count; ++i)
-                rig.frm->AddReportLine("Connection between  PlugA.  1-A \t and PlugB.  1-A\t: 0 \u03A9",
-                                       0, 0);
+                rig.frm->AddReportLine(
+                    "Connection between  PlugA.  1-A \t and PlugB.  1-A\t: 0 \u03A9", 0, 0);
             return (CpuSeconds() - start) / count;
         };
         rig.frm->ClearReport();

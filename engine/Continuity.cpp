@@ -37,23 +37,19 @@ void SelectEnd(NodeList& listA, NodeList& listB, size_t slot, int node) {
         listB[slot] = static_cast<uint8_t>(node - 96);
 }
 
-namespace {
-
-std::string End(int node) {
+std::string EndText(int node) {
     const int pin = PinOf(node);
     const auto letters = pin >= 0 && pin <= 96 ? definitions::ContactNames[static_cast<size_t>(pin)]
                                                : std::string_view("-");
     return PlugOf(node) + results::PadNumberLeft(pin) + "-" + std::string(letters);
 }
 
-} // namespace
-
 ReportText ContinuityLine(ContinuityVerdict verdict, bool skipped, int i, int p, int32_t minimum) {
     if (skipped)
         return {"Continuity test between  " + PlugOf(i) + std::to_string(PinOf(i)) + " and " +
                     PlugOf(p) + std::to_string(PinOf(p)) + " skipped by user",
                 platform::clRed};
-    const std::string ends = End(i) + " \t" + " and " + End(p);
+    const std::string ends = EndText(i) + " \t" + " and " + EndText(p);
     switch (verdict) {
     case ContinuityVerdict::Connected:
         return {"Connection between  " + ends + "\t: " + results::FormatContinuity(minimum),

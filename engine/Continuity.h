@@ -47,4 +47,7 @@ ReportText ContinuityLine(ContinuityVerdict verdict, bool skipped, int i, int p,
 std::string PlugOf(int node);
 int PinOf(int node);
 
+// A node as report lines name it: "PlugA.  3-C", "PlugB.12-M".
+std::string EndText(int node);
+
 } // namespace engine

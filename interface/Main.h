@@ -305,6 +305,10 @@ public:
     // The isolation results matrix [193][193]: ResultNone, ResultPending or a raw reading.
     std::vector<std::array<int32_t, 193>> Results = std::vector<std::array<int32_t, 193>>(193);
 
+    // The isolation test (engine/IsolationTest.cpp) keeps its working state in a class of its
+    // own, which asks the window's questions.
+    friend class IsolationPart;
+
     uint8_t RunTOs = 0;
     uint8_t RunContinuity = 0;
     uint8_t RunIsolation = 0;

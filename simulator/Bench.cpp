@@ -89,7 +89,14 @@ double PathOhms(const Bench& bench, int from, const std::vector<std::pair<int, d
     return result;
 }
 
-double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs) {
+double LeakOhmsNow(const Leak& leak) {
+    if (leak.seen == 0 || leak.laterOhms.empty()) return leak.ohms;
+    const size_t later = std::min(static_cast<size_t>(leak.seen), leak.laterOhms.size());
+    return leak.laterOhms[later - 1];
+}
+
+double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs,
+                     std::vector<size_t>* leaksSeen) {
     if (!ValidNode(nodeA) || !ValidNode(nodeB)) return NoPath;
     std::vector<int> parent(NodeCount + 1);
     std::iota(parent.begin(), parent.end(), 0);
@@ -101,15 +108,22 @@ double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs) {
     if (netA == netB) return PathOhms(bench, nodeA, {{nodeB, 0.0}}, atMs);
 
     double conductance = 0;
-    for (const Leak& leak : bench.leaks) {
+    bool shorted = false;
+    for (size_t i = 0; i < bench.leaks.size(); ++i) {
+        const Leak& leak = bench.leaks[i];
         if (!ValidNode(leak.node1) || !ValidNode(leak.node2)) continue;
         const int n1 = Find(parent, leak.node1);
         const int n2 = Find(parent, leak.node2);
         if ((n1 == netA && n2 == netB) || (n1 == netB && n2 == netA)) {
-            if (leak.ohms <= 0) return 0;
-            conductance += 1.0 / leak.ohms;
+            if (leaksSeen) leaksSeen->push_back(i);
+            const double ohms = LeakOhmsNow(leak);
+            if (ohms <= 0)
+                shorted = true;
+            else
+                conductance += 1.0 / ohms;
         }
     }
+    if (shorted) return 0;
     return conductance > 0 ? 1.0 / conductance : NoPath;
 }
 

@@ -40,7 +40,14 @@ struct Leak {
     int node1 = 0;
     int node2 = 0;
     double ohms = 1e12;
+    // A leak that drifts: the replies that see it read `ohms`, then each of these in turn, the
+    // last one holding. `seen` counts those replies (state).
+    std::vector<double> laterOhms = {};
+    int seen = 0;
 };
+
+// The resistance a leak shows at the reply that sees it now.
+double LeakOhmsNow(const Leak& leak);
 
 // The operator's probe (on the take-out wire) touching a node during [fromMs, toMs).
 struct Touch {
@@ -127,6 +134,9 @@ struct Bench {
     bool takeOutFlipTo = false;
     std::vector<Touch> touches;
     Hand hand;
+    // The referenceZeroIn-th measuring reply ('T', 'U', 'M') from now carries a reference word
+    // of 0 (0 = none coming).
+    int referenceZeroIn = 0;
 
     Meter meter;
 };
@@ -148,8 +158,10 @@ double PathOhms(const Bench& bench, int from, const std::vector<std::pair<int, d
                 double atMs);
 
 // Resistance that an isolation channel sees between two nodes: the path when they are in one
-// net, else the parallel leaks joining their nets. NoPath when no current flows.
-double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs);
+// net, else the parallel leaks joining their nets. NoPath when no current flows. The indices
+// of the leaks that carried the current are added to `leaksSeen` when it is given.
+double IsolationOhms(const Bench& bench, int nodeA, int nodeB, double atMs,
+                     std::vector<size_t>* leaksSeen = nullptr);
 
 // Puts a unit behind the box in place of any meter: present, answering, its lines, and each
 // channel's electrode wired to the box pin the plug order gives; relay faults are kept.

@@ -281,6 +281,14 @@ void ApplyWords(BenchSetup& s, const std::vector<std::string>& w) {
     } else if (key == "leak") {
         Room(b.leaks.size(), 1, "leaks");
         b.leaks.push_back({Node(value(1)), Node(value(2)), Ohms(value(3))});
+    } else if (key == "leak-readings") {
+        // leak-readings NODE NODE OHMS OHMS...: a leak read as each value in turn
+        Room(b.leaks.size(), 1, "leaks");
+        Leak leak{Node(value(1)), Node(value(2)), Ohms(value(3))};
+        for (size_t i = 4; i < w.size(); ++i) leak.laterOhms.push_back(Ohms(w[i]));
+        b.leaks.push_back(leak);
+    } else if (key == "reference-zero") {
+        b.referenceZeroIn = static_cast<int>(Ranged(value(1), 1, 1000000));
     } else if (key == "standby") {
         const std::string& kind = value(1);
         if (kind == "takeout") {

@@ -15,6 +15,11 @@ namespace {
 constexpr uint64_t SafetyTimeoutNs = 5000ull * 1000 * 1000;
 
 constexpr size_t ListsSize = 26; // listA + listB
+constexpr size_t ReferenceWordIndex = 13;
+// How long the box keeps the program waiting at most, below its 5 s for the first reply byte
+// and its 2 s for the 'R' of 'T', with room for the wire and the chip's latency.
+constexpr double LongestReplyWaitMs = 4800;
+constexpr double LongestReadyWaitMs = 1800;
 
 // Reading word of 'M' that each meter switch word lands on; word 3 is not wired.
 constexpr std::array<int, 13> ReadingWordOfSwitch = {1, 0, 2, -1, 3, 4, 5, 6, 7, 8, 9, 10, 11};
@@ -221,11 +226,17 @@ void CalbrixBox::FinishPayload(uint64_t atNs) {
             Send('e', ready);
             break;
         }
-        Send('k', ready);
+        // The measurement starts once the relays have settled. A long one is already under way
+        // when the box acknowledges: 'k' and 'R' come late enough that none of the program's
+        // waits (1 s for 'k', 2 s for 'R', 5 s for the first reply byte) runs out, so that the
+        // longest self-adaptive time, 7 s, fits.
+        const double measureMs = MeasureMs(payload_[timingAt], payload_[timingAt + 1]);
+        const double rLateMs = std::max(0.0, measureMs - LongestReplyWaitMs);
+        const double kLateMs = std::max(0.0, rLateMs - LongestReadyWaitMs);
+        Send('k', ready + MsToNs(kLateMs));
         measure_ = lists;
-        Send('R', settled);
-        StartMeasuring(Reply::Isolation,
-                       settled + MsToNs(MeasureMs(payload_[timingAt], payload_[timingAt + 1])));
+        Send('R', settled + MsToNs(rLateMs));
+        StartMeasuring(Reply::Isolation, settled + MsToNs(measureMs));
         break;
     }
     case 'U':
@@ -302,7 +313,14 @@ void CalbrixBox::FireTimer() {
         }
         phase_ = Phase::Idle;
     } else {
-        const auto words = ChannelWords(reply_, atMs);
+        std::vector<size_t> leaksSeen;
+        auto words = ChannelWords(reply_, atMs, leaksSeen);
+        // A drifting leak moves on once per reply that saw it, however many channels did.
+        std::sort(leaksSeen.begin(), leaksSeen.end());
+        leaksSeen.erase(std::unique(leaksSeen.begin(), leaksSeen.end()), leaksSeen.end());
+        for (size_t i : leaksSeen) ++bench_.leaks[i].seen;
+        if (bench_.referenceZeroIn > 0 && --bench_.referenceZeroIn == 0)
+            words[ReferenceWordIndex] = 0;
         for (size_t i = 0; i < words.size(); ++i) {
             sent_[2 * i] = static_cast<uint8_t>(words[i] & 0xFF);
             sent_[2 * i + 1] = static_cast<uint8_t>(words[i] >> 8);
@@ -314,7 +332,8 @@ void CalbrixBox::FireTimer() {
     waitSinceNs_ = readyNs_;
 }
 
-std::array<uint16_t, 15> CalbrixBox::ChannelWords(Reply reply, double atMs) const {
+std::array<uint16_t, 15> CalbrixBox::ChannelWords(Reply reply, double atMs,
+                                                  std::vector<size_t>& leaksSeen) const {
     std::array<uint16_t, 15> words{};
     const bool isolation = reply == Reply::Isolation;
     for (size_t k = 0; k < 12; ++k)
@@ -326,7 +345,7 @@ std::array<uint16_t, 15> CalbrixBox::ChannelWords(Reply reply, double atMs) cons
         for (int k = 1; k <= 12 && NodeServed(bench_, reference); ++k) {
             const int node = measure_.SlotNode(k);
             if (!NodeServed(bench_, node)) continue;
-            const double ohms = IsolationOhms(bench_, reference, node, atMs);
+            const double ohms = IsolationOhms(bench_, reference, node, atMs, &leaksSeen);
             if (ohms < NoPath) words[k - 1] = IsolationWord(bench_, ohms);
         }
     }
@@ -344,7 +363,7 @@ std::array<uint16_t, 15> CalbrixBox::ChannelWords(Reply reply, double atMs) cons
         }
     }
     words[12] = Supply12Word(bench_);
-    words[13] = ReferenceWord(bench_);
+    words[ReferenceWordIndex] = ReferenceWord(bench_);
     words[14] = bench_.takeOutPlugged ? 0 : 1;
     return words;
 }

@@ -64,7 +64,9 @@ private:
     bool ListsCrcOk(size_t offset, Selection& into) const;
     void StartMeasuring(Reply reply, uint64_t atNs);
     double MeasureMs(uint8_t steps, uint8_t shift) const;
-    std::array<uint16_t, 15> ChannelWords(Reply reply, double atMs) const;
+    // The reply's words; the leaks the isolation channels saw are added to `leaksSeen`.
+    std::array<uint16_t, 15> ChannelWords(Reply reply, double atMs,
+                                          std::vector<size_t>& leaksSeen) const;
     uint16_t TakeOutWord(double atMs);
     bool HandTouches(double atMs);
     uint64_t FirmwareNs() const { return MsToNs(timing_.firmwareMs); }

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/canvas/Raster.h"
+#include "platform/canvas/TextStamps.h"
 
 namespace platform {
 
@@ -128,6 +129,41 @@ public:
         }
     }
 
+    // A box with a one-pixel border in the pen (when there is one) and its inside in the brush
+    // (when it is solid; a box without pen is all brush), clipped to the image.
+    void FillBox(const QRect& box, bool border, bool inside, PenMode mode, uint32_t pen,
+                 uint32_t brush) {
+        const QRect clipped = box & image_.rect();
+        if (clipped.isEmpty()) return;
+        // Modes whose result does not depend on the pixel below fill a run at once.
+        const bool overwrites = mode == PenMode::Black || mode == PenMode::White ||
+                                mode == PenMode::Copy || mode == PenMode::NotCopy;
+        const auto paint = [mode, overwrites](uint32_t* from, uint32_t* to, uint32_t colour) {
+            if (overwrites) {
+                std::fill(from, to, Rop(mode, colour, 0));
+                return;
+            }
+            for (uint32_t* p = from; p < to; ++p) *p = Rop(mode, colour, *p);
+        };
+        for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
+            uint32_t* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+            uint32_t* left = line + clipped.left();
+            uint32_t* right = line + clipped.right() + 1;
+            if (border && (y == box.top() || y == box.bottom())) {
+                paint(left, right, pen);
+                continue;
+            }
+            if (border && clipped.left() == box.left()) {
+                paint(left, left + 1, pen);
+                ++left;
+            }
+            const bool rightEdge = border && clipped.right() == box.right();
+            if (rightEdge) --right;
+            if (inside) paint(left, right, brush);
+            if (rightEdge) paint(right, right + 1, pen);
+        }
+    }
+
 private:
     QImage& image_;
 };
@@ -220,21 +256,13 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
     Surface surface(image_);
     const bool solidBrush = Brush.Style() == BrushStyle::Solid;
     const bool hasPen = Pen.Style != PenStyle::Clear;
-    // The common filled box (a chart's background and bars, a cleared label) written row by
-    // row: the same pixels as the general path below, without a coverage map.
-    if (Pen.Mode == PenMode::Copy && solidBrush && box.width() > 1 && box.height() > 1 &&
-        (!hasPen || (Pen.Style == PenStyle::Solid && Pen.Width <= 1))) {
-        const QRect clip = box & surface.Rect();
-        if (clip.isEmpty()) return;
-        const uint32_t pen = ToPixel(ResolveColor(Pen.Color));
-        const uint32_t brush = ToPixel(ResolveColor(Brush.Color()));
-        for (int y = clip.top(); y <= clip.bottom(); ++y) {
-            auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
-            const bool edgeRow = hasPen && (y == box.top() || y == box.bottom());
-            std::fill(line + clip.left(), line + clip.right() + 1, edgeRow ? pen : brush);
-            if (hasPen && box.left() == clip.left()) line[box.left()] = pen;
-            if (hasPen && box.right() == clip.right()) line[box.right()] = pen;
-        }
+    // A plain pen one pixel wide covers exactly the border; charts fill their whole picture
+    // this way after every value, so this common case is painted row by row without a
+    // coverage map.
+    if (Pen.Width <= 1 && (Pen.Style == PenStyle::Solid || !hasPen) && box.width() > 1 &&
+        box.height() > 1) {
+        surface.FillBox(box, hasPen, solidBrush, Pen.Mode, ToPixel(ResolveColor(Pen.Color)),
+                        ToPixel(ResolveColor(Brush.Color())));
         Changed();
         return;
     }
@@ -316,22 +344,28 @@ void Canvas::FillRect(int x1, int y1, int x2, int y2) {
 }
 
 void Canvas::TextOut(int x, int y, const std::string& text) {
-    const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QFont font = ToQFont(Font);
-    const QFontMetrics metrics(font);
-    const int width = metrics.horizontalAdvance(s);
-    penPos_ = QPoint(x + width, y);
+    const TextStamp& stamp = StampOf(Font, text);
+    penPos_ = QPoint(x + stamp.width, y);
     if (image_.isNull()) return;
     Surface surface(image_);
-    {
+    if (stamp.exact) {
+        // The pixels the font covers, in the font colour, over the cell in a solid brush.
+        if (Brush.Style() == BrushStyle::Solid)
+            surface.FillBox(QRect(x, y, stamp.width, stamp.height), false, true, PenMode::Copy, 0,
+                            ToPixel(ResolveColor(Brush.Color())));
+        const uint32_t colour = ToPixel(ResolveColor(Font.Color));
+        for (const QPoint& p : stamp.pixels)
+            surface.Plot(x + p.x(), y + p.y(), PenMode::Copy, colour);
+    } else {
+        const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         QPainter painter(&image_);
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setRenderHint(QPainter::TextAntialiasing, false);
         if (Brush.Style() == BrushStyle::Solid)
-            painter.fillRect(QRect(x, y, width, metrics.height()), ToQColor(Brush.Color()));
-        painter.setFont(font);
+            painter.fillRect(QRect(x, y, stamp.width, stamp.height), ToQColor(Brush.Color()));
+        painter.setFont(ToQFont(Font));
         painter.setPen(ToQColor(Font.Color));
-        painter.drawText(QPoint(x, y + metrics.ascent()), s);
+        painter.drawText(QPoint(x, y + stamp.ascent), s);
     }
     Changed();
 }

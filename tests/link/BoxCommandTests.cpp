@@ -531,7 +531,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeOutCase{"ROfSIn5000", 'S', 2, 4500, 0, true},
                       TimeOutCase{"ROfSAfter5000", 'S', 2, 5000, 0, false},
                       TimeOutCase{"FirstReplyByteIn5000", 'T', 0, 0, 95, true},
-                      TimeOutCase{"FirstReplyByteAfter5000", 'T', 0, 0, 100, false},
+                      TimeOutCase{"FirstReplyByteAfter5000", 'T', 3, 5000, 0, false},
+                      // The box acknowledges a long measurement late enough for it to fit.
+                      TimeOutCase{"LongestSelfAdaptiveTime", 'T', 0, 0, 139, true},
                       TimeOutCase{"NextReplyByteIn200", 'M', 11, 150, 0, true},
                       TimeOutCase{"NextReplyByteAfter200", 'M', 11, 250, 0, false},
                       TimeOutCase{"FinalAckIn1000", 'M', 31, 900, 0, true},
