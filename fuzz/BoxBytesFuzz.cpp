@@ -35,7 +35,7 @@ uint64_t ReadsMs(const std::vector<uint64_t>& timeouts) {
 // The 30-byte reply: the first byte after the box's measuring, the others 200 ms apart, then
 // the final 'k' for the CRC the program sends back.
 std::vector<uint64_t> WithReply(std::vector<uint64_t> reads) {
-    reads.push_back(boxlink::FirstReplyByteTimeoutMs);
+    reads.push_back(boxlink::LongestFirstReplyByteTimeoutMs);
     reads.insert(reads.end(), ChannelReplyBytes - 1, boxlink::NextReplyByteTimeoutMs);
     reads.push_back(boxlink::FinalAckTimeoutMs);
     return reads;

@@ -39,6 +39,12 @@ void TMainFrm::ReadReplyFrame(uint8_t command, std::vector<uint8_t> payload, Cha
     frame.payload = std::move(payload);
     if (command == 'T') frame.acks = {{'k', 1000}, {'R', 2000}};
     frame.hasReply = true;
+    // A measure time longer than the usual wait for the reply must not make the reading fail.
+    if (command == 'T' || command == 'U') {
+        const size_t timing = command == 'T' && HtSelectable != 0 ? 1 : 0;
+        frame.firstReplyTimeoutMs =
+            boxlink::FirstReplyTimeoutFor(frame.payload[timing], frame.payload[timing + 1]);
+    }
     uint8_t bytes[ChannelReplyBytes];
     boxlink::RunFrame(*Port, services_.events, frame, bytes);
     reply = boxlink::WordsOfReply(bytes);

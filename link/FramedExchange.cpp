@@ -2,6 +2,8 @@
 
 #include "link/Crc7.h"
 
+#include <algorithm>
+
 namespace boxlink {
 
 uint8_t EchoOf(uint8_t command) {
@@ -21,11 +23,21 @@ bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& fra
     // The program does not judge the reply: it returns the CRC of what it stored and the
     // box's 'k' confirms that both sides saw the same bytes.
     for (int i = 0; i < ChannelReplyBytes; ++i) {
-        const int b = port.ReadByte(i == 0 ? FirstReplyByteTimeoutMs : NextReplyByteTimeoutMs);
+        const int b = port.ReadByte(i == 0 ? frame.firstReplyTimeoutMs : NextReplyByteTimeoutMs);
         reply[i] = b < 0 ? 0xFF : static_cast<uint8_t>(b);
     }
     port.WriteByte(Crc7(reply, ChannelReplyBytes));
     return port.ReadByte(FinalAckTimeoutMs) == 'k';
+}
+
+int FirstReplyTimeoutFor(uint8_t timingSteps, uint8_t timingShift) {
+    // The box measures 50 x steps + (50 << shift) ms; beyond the longest wait the shift does not
+    // matter, so it is not shifted out of range.
+    const int64_t measureMs = int64_t{50} * timingSteps +
+                              (timingShift < 16 ? int64_t{50} << timingShift
+                                                : int64_t{LongestFirstReplyByteTimeoutMs});
+    const int64_t wait = std::max<int64_t>(FirstReplyByteTimeoutMs, measureMs + 1000);
+    return static_cast<int>(std::min<int64_t>(wait, LongestFirstReplyByteTimeoutMs));
 }
 
 void RunFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply) {

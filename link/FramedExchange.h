@@ -22,10 +22,15 @@ struct Frame {
     std::vector<uint8_t> payload;   // sent after the echo, CRC included where there is one
     std::vector<ExpectedByte> acks; // acknowledgements after the payload
     bool hasReply = false;          // then a 30-byte reply, its CRC and a final 'k'
+    int firstReplyTimeoutMs = 5000; // the box measures before the first reply byte
 };
 
 inline constexpr int EchoTimeoutMs = 1000;
 inline constexpr int FirstReplyByteTimeoutMs = 5000;
+// The wait for the first reply byte of a measurement that asks for a long measure time: the
+// time asked for and a second more, at least the usual wait and at most this.
+inline constexpr int LongestFirstReplyByteTimeoutMs = 10000;
+int FirstReplyTimeoutFor(uint8_t timingSteps, uint8_t timingShift);
 inline constexpr int NextReplyByteTimeoutMs = 200;
 inline constexpr int FinalAckTimeoutMs = 1000;
 

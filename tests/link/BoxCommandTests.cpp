@@ -408,6 +408,27 @@ TEST_F(BoxCommandTest, TimingOfOneMeasureExchangeOnTheDefaultBench) {
     EXPECT_LT(ms, 300);
 }
 
+// The longest self-adaptive measure times (7 s) are longer than the usual 5 s wait for the
+// first reply byte: 'U' and 'T' wait for the time they ask for, and one attempt does.
+TEST_F(BoxCommandTest, LongMeasureTimesAreWaitedFor) {
+    frm.TimingSteps = -1;
+    frm.AutoTimingSteps = 12;
+    frm.AutoTimingShift = 7; // 600 + 6400 ms
+    for (const bool isolationRead : {true, false}) {
+        const size_t before = CountSent(isolationRead ? 'U' : 'T');
+        const uint64_t start = p.clock.NowMicros();
+        if (isolationRead)
+            frm.BoxReadIsolationChannels(frm.ChannelReadings);
+        else
+            frm.BoxMeasure(List({1}), NodeList{}, frm.ChannelReadings);
+        EXPECT_EQ(CountSent(isolationRead ? 'U' : 'T') - before, 1u);
+        EXPECT_GE(p.clock.NowMicros() - start, 7'000'000u);
+    }
+    EXPECT_EQ(boxlink::FirstReplyTimeoutFor(0, 0), 5000);
+    EXPECT_EQ(boxlink::FirstReplyTimeoutFor(12, 7), 8000);
+    EXPECT_EQ(boxlink::FirstReplyTimeoutFor(255, 255), 10000);
+}
+
 TEST_F(BoxCommandTest, TimingBytesFollowTimingStepsAlone) {
     box.GetTiming().measureTime = false; // the shift of a -1 would keep the box busy for hours
     frm.AutoTimingSteps = 4;
