@@ -22,6 +22,33 @@
 #include "platform/qt/UdevDeviceWatcher.h"
 #include "simulator/BenchFile.h"
 
+namespace {
+
+// On the simulated bench the operator does what the take-out wire prompts ask before pressing
+// OK, so a run of take-outs then other parts goes through in the running program.
+class BenchOperatorBoxes final : public platform::MessageBoxes {
+public:
+    BenchOperatorBoxes(platform::MessageBoxes& boxes, sim::SimulatedFtdi& bench)
+        : boxes_(boxes), bench_(bench) {}
+
+    platform::MsgResult Show(const platform::MessageBoxRequest& request) override {
+        const platform::MsgResult answer = boxes_.Show(request);
+        if (answer == platform::MsgResult::Ok) {
+            if (request.Text.rfind("Please connect take-out wire", 0) == 0)
+                sim::ApplyBenchLine(bench_, "takeout plugged");
+            else if (request.Text.rfind("Please disconnect take-out wire", 0) == 0)
+                sim::ApplyBenchLine(bench_, "takeout unplugged");
+        }
+        return answer;
+    }
+
+private:
+    platform::MessageBoxes& boxes_;
+    sim::SimulatedFtdi& bench_;
+};
+
+} // namespace
+
 int main(int argc, char** argv) {
     platform::GuardedApplication app(argc, argv, "Calbrix");
     SetUpApplication();
@@ -38,6 +65,7 @@ int main(int argc, char** argv) {
 
         std::unique_ptr<platform::Clock> clock;
         std::unique_ptr<platform::FtdiDriver> driver;
+        std::unique_ptr<BenchOperatorBoxes> benchBoxes;
         if (const char* bench = std::getenv("CALBRIX_BENCH")) {
             auto modelClock = std::make_unique<platform::RealModelClock>();
             const sim::BenchSetup setup = sim::BenchFromVariable(bench);
@@ -45,6 +73,7 @@ int main(int argc, char** argv) {
                 std::make_unique<sim::SimulatedFtdi>(*modelClock, setup.bench, setup.timing);
             sim::ApplyDeviceSettings(*simulated, setup);
             simulated->SetRecording(false); // a whole day of bytes would pile up
+            benchBoxes = std::make_unique<BenchOperatorBoxes>(boxes, *simulated);
             driver = std::move(simulated);
             clock = std::move(modelClock);
         } else {
@@ -52,8 +81,10 @@ int main(int argc, char** argv) {
             driver = std::make_unique<platform::LibFtdiDriver>();
         }
         platform::AlsaTones tones(*clock);
-        platform::Services services{*clock, *driver, boxes,   events,   cursor,
-                                    timers, tones,   process, *devices, dialogs};
+        platform::MessageBoxes& windowBoxes =
+            benchBoxes ? static_cast<platform::MessageBoxes&>(*benchBoxes) : boxes;
+        platform::Services services{*clock, *driver,  windowBoxes, events,   cursor,
+                                    timers, tones,    process,     *devices, dialogs};
         TMainFrm window(services);
         window.show();
         window.activateWindow(); // also where no window manager hands out the focus
