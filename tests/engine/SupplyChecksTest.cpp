@@ -11,7 +11,7 @@
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
 #include "simulator/SimulatedFtdi.h"
-#include "tests/support/TestServices.h"
+#include "tests/support/ConnectedWindow.h"
 
 using namespace testing_support;
 
@@ -33,21 +33,9 @@ std::ostream& operator<<(std::ostream& out, const Line& line) {
                << line.style;
 }
 
-class SupplyChecksTest : public ::testing::Test {
+// The checks are called directly here; the timer's own duties are tested elsewhere.
+class SupplyChecksTest : public ConnectedWindowTest {
 protected:
-    TestPlatform p;
-    sim::SimulatedFtdi box{p.clock};
-    platform::Services services = ServicesOf(p, box);
-    TMainFrm frm{services};
-
-    void SetUp() override {
-        // The checks are called directly here; the timer's own duties are tested elsewhere.
-        frm.Timer1->SetEnabled(false);
-        frm.Port = std::make_unique<TPortUSB>(services);
-        ASSERT_EQ(frm.Port->Open(5, 9600, "", false, "", 0), 5);
-        frm.Connected = true;
-        frm.HtSelectable = 1;
-    }
 
     std::vector<Line> Report() const {
         std::vector<Line> lines;

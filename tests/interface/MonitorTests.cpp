@@ -17,7 +17,7 @@
 #include "interface/Monitor.h"
 #include "interface/MonitorValues.h"
 #include "simulator/SimulatedFtdi.h"
-#include "tests/support/TestServices.h"
+#include "tests/support/ConnectedWindow.h"
 
 using namespace testing_support;
 
@@ -26,21 +26,14 @@ namespace {
 const char* const Connect = "Please connect take-out wire and click OK";
 const char* const Disconnect = "Please disconnect take-out wire and click OK";
 
-class MonitorTest : public ::testing::Test {
+// During a run the main window's timer leaves the box alone.
+class MonitorTest : public ConnectedWindowTest {
 protected:
-    TestPlatform p;
-    sim::SimulatedFtdi box{p.clock};
-    platform::Services services = ServicesOf(p, box);
-    TMainFrm frm{services};
     TMonitorFrm* monitor = nullptr;
 
     void SetUp() override {
-        // During a run the main window's timer leaves the box alone.
-        frm.Timer1->SetEnabled(false);
-        frm.Port = std::make_unique<TPortUSB>(services);
-        ASSERT_EQ(frm.Port->Open(5, 9600, "", false, "", 0), 5);
-        frm.Connected = true;
-        frm.HtSelectable = 1;
+        ConnectedWindowTest::SetUp();
+        if (HasFatalFailure()) return;
         // What the run driver sets before it opens the monitor.
         frm.TimingSteps = -1;
         frm.AutoTimingSteps = 0;
