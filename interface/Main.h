@@ -305,7 +305,7 @@ public:
     // The isolation results matrix [193][193]: ResultNone, ResultPending or a raw reading.
     std::vector<std::array<int32_t, 193>> Results = std::vector<std::array<int32_t, 193>>(193);
 
-    // The isolation test (engine/IsolationTest.cpp) keeps its working state in a class of its
+    // The isolation test (engine/IsolationPart.cpp) keeps its working state in a class of its
     // own, which asks the window's questions.
     friend class IsolationPart;
 
@@ -496,7 +496,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The take-out part (engine/TakeOutTest.cpp) keeps its working state apart and asks the
+    // The take-out part (engine/TakeOutPart.cpp) keeps its working state apart and asks the
     // operator through the window's boxes.
     friend class TakeOutPart;
 
