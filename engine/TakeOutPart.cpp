@@ -141,6 +141,9 @@ void TakeOutPart::TestEnd(int32_t takeOut, int first, int endNumber, int node) {
     values_ = {};
     bool touched = false;
     bool abandoned = false;
+    // The skip as seen once after each reading: the skipped line, its error, the end of the
+    // readings and the missing result line all follow from that one reading of the flag.
+    bool skipped = false;
     f_.SkipRequested = f_.CheckAgainRequested = false;
 
     do {
@@ -195,14 +198,15 @@ void TakeOutPart::TestEnd(int32_t takeOut, int first, int endNumber, int node) {
         }
 
         Pump();
-        if (f_.SkipRequested) {
+        skipped = f_.SkipRequested;
+        if (skipped) {
             ++errors_;
             f_.AddReportLine(engine::TakeOutSkippedLine(takeOut, node), platform::clRed, 0);
         }
         if (f_.CancelRequested) throw RunAbort();
-    } while (count < required_ && !f_.SkipRequested && !abandoned);
+    } while (count < required_ && !skipped && !abandoned);
 
-    if (!f_.SkipRequested && !abandoned)
+    if (!skipped && !abandoned)
         f_.AddReportLine(engine::TakeOutConnectionLine(takeOut, node, values_.Kept(Repetitive())),
                          platform::clWindowText, 0);
     if (!firstEnd && abandoned) {
