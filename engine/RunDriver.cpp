@@ -89,7 +89,12 @@ void TMainFrm::StartBtnClick() {
     } catch (const std::exception&) {
         stopped = true;
     }
-    if (stopped) WriteRunStopped();
+    // Finished or stopped, the box lets go of what the last part selected, so that the next
+    // run's standby check finds the channels at rest.
+    if (stopped)
+        WriteRunStopped();
+    else
+        ResetRelaysAtRunEnd();
 
     // G may raise (a report that cannot be written); the window leaves its running state all
     // the same before the error is shown.
@@ -275,14 +280,17 @@ bool TMainFrm::EnterRemoteModeOrGiveUp(const char* prompt) {
     return true;
 }
 
-void TMainFrm::WriteRunStopped() {
-    PanelTestCont->hide();
+void TMainFrm::ResetRelaysAtRunEnd() {
     try {
         BoxResetRelays();
     } catch (const BoxCommandFailed& e) {
-        // The box is gone: the operator is told, and the stop is recorded all the same.
         ShowMessage(e.what(), MsgIcon::Warning);
     }
+}
+
+void TMainFrm::WriteRunStopped() {
+    PanelTestCont->hide();
+    ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {
         AddReportLine("12 V power out of range", platform::clRed, StyleBold);

@@ -517,6 +517,9 @@ private:
     // button and the lists the operator needs come back, and the result is false.
     bool EnterRemoteModeOrGiveUp(const char* prompt);
     void WriteRunStopped();
+    // 'R' at the end of a run; a box that does not answer it is told, and the run ends all
+    // the same.
+    void ResetRelaysAtRunEnd();
     void EndRun();
     void GiveControlsBack();
     void ConnectRunControls();
