@@ -84,15 +84,20 @@ void TMainFrm::StartBtnClick() {
                     MsgIcon::Information);
 
     bool stopped = false;
+    // The command that gave up is told first: the reset that follows may well give up too.
+    std::string boxFailure;
     try {
         if (!PrepareAndRunParts(selfTest)) return; // cancelled at the remote-mode prompt
+    } catch (const BoxCommandFailed& e) {
+        stopped = true;
+        boxFailure = e.what();
     } catch (const std::exception&) {
         stopped = true;
     }
     // Finished or stopped, the box lets go of what the last part selected, so that the next
     // run's standby check finds the channels at rest.
     if (stopped)
-        WriteRunStopped();
+        WriteRunStopped(boxFailure);
     else
         ResetRelaysAtRunEnd();
 
@@ -288,8 +293,9 @@ void TMainFrm::ResetRelaysAtRunEnd() {
     }
 }
 
-void TMainFrm::WriteRunStopped() {
+void TMainFrm::WriteRunStopped(const std::string& boxFailure) {
     PanelTestCont->hide();
+    if (!boxFailure.empty()) ShowMessage(boxFailure, MsgIcon::Warning);
     ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {

@@ -16,6 +16,7 @@
 #include "engine/TakeOuts.h"
 #include "interface/Main.h"
 #include "interface/widgets/ImageControl.h"
+#include "link/BoxProtocol.h"
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -85,12 +86,15 @@ void TakeOutPart::Run() {
     }
 
     // From the title on the part cleans up after itself: whatever stops it, the box lets go
-    // of the selected pin and the run driver gets a plain stop.
+    // of the selected pin and the run driver gets a plain stop. A box command that gave up
+    // goes on to the run driver as it is, so that the operator learns which command failed;
+    // the driver resets the relays at once (a reset here would wait for a silent box twice).
     try {
         RunTakeOuts();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         f_.CheckAgainBtn->setEnabled(false);
         f_.PanelTestCont->hide();
+        if (dynamic_cast<const BoxCommandFailed*>(&e)) throw;
         f_.BoxResetRelays();
         throw RunAbort();
     }
