@@ -84,7 +84,8 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
         canvas.Font.Underline = (line.Style & StyleUnderline) != 0;
         canvas.Font.StrikeOut = (line.Style & StyleStrikeOut) != 0;
         canvas.Brush.SetStyle(platform::BrushStyle::Clear);
-        canvas.TextOut(54, top, line.Text);
+        // The report's columns: its tab stops, counted from the line's left edge.
+        canvas.TabbedTextOut(54, top, line.Text, ReportTabStop);
     }
 
     // The remaining texts are black in the report's typeface, sized by the height of their

@@ -370,6 +370,25 @@ void Canvas::TextOut(int x, int y, const std::string& text) {
     Changed();
 }
 
+void Canvas::TabbedTextOut(int x, int y, const std::string& text, int tabStop) {
+    tabStop = std::max(tabStop, 1);
+    int offset = 0;
+    for (size_t start = 0;;) {
+        const size_t tab = text.find('\t', start);
+        const std::string piece = text.substr(start, tab == std::string::npos ? tab : tab - start);
+        if (!piece.empty()) {
+            TextOut(x + offset, y, piece);
+            offset += TextWidth(piece);
+        }
+        if (tab == std::string::npos) break;
+        const int stop = (offset / tabStop + 1) * tabStop;
+        FillRect(x + offset, y, x + stop, y + TextHeight(piece));
+        offset = stop;
+        start = tab + 1;
+    }
+    penPos_ = QPoint(x + offset, y);
+}
+
 int Canvas::TextWidth(const std::string& text) const {
     return QFontMetrics(ToQFont(Font))
         .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));

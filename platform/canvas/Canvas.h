@@ -123,6 +123,10 @@ public:
     // Text (UTF-8) with its cell's top-left corner at (x, y), in the font colour; a solid
     // brush first paints the cell in the brush colour. The pen moves to the end of the text.
     void TextOut(int x, int y, const std::string& text);
+    // Text whose tabs move on to the next multiple of tabStop from x (from a stop itself, to the
+    // one after), as a rich-text control lays out a line; the pieces between the tabs are drawn
+    // as TextOut draws them, and a solid brush paints the gaps too. The pen moves to the end.
+    void TabbedTextOut(int x, int y, const std::string& text, int tabStop);
     int TextWidth(const std::string& text) const;
     int TextHeight(const std::string& text) const;
 

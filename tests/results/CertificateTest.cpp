@@ -1,18 +1,28 @@
 // Certificates: the page count and the rows of lines and charts, the title file, the pixels of
-// a drawn page, the embedded background picture and printing into a PDF.
+// a drawn page, the embedded background picture and printing into a PDF, read back as the
+// customer sees it (rasterised by pdftoppm).
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QToolButton>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/Continuity.h"
 #include "interface/Certificate.h"
 #include "interface/CertificateBackground.h"
 #include "interface/Main.h"
@@ -41,6 +51,110 @@ int PdfPages(const QString& path) {
         if (pdf.mid(at + 11, 1) != "s") ++pages;
     return pages;
 }
+
+// A printed page as pdftoppm (poppler-utils) rasterises it; null when that fails.
+QImage RasterisePdfPage(const QString& pdf, int dpi, int page = 1) {
+    const QString prefix = pdf + ".page" + QString::number(page);
+    QProcess tool;
+    tool.start("pdftoppm", {"-r", QString::number(dpi), "-f", QString::number(page), "-l",
+                            QString::number(page), "-png", "-singlefile", pdf, prefix});
+    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return {};
+    return QImage(prefix + ".png").convertToFormat(QImage::Format_RGB32);
+}
+
+// Text and lines, in any of the report's colours, against the page's pale background.
+bool IsInk(QRgb pixel) {
+    return std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 128;
+}
+
+// The boxes of the 8-connected patches of ink inside area.
+std::vector<QRect> InkBlobs(const QImage& image, const QRect& area) {
+    std::vector<QRect> blobs;
+    std::vector<uint8_t> seen(static_cast<size_t>(area.width()) * area.height());
+    const auto index = [&](int x, int y) {
+        return static_cast<size_t>(y - area.top()) * area.width() + (x - area.left());
+    };
+    std::vector<QPoint> stack;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (seen[index(x, y)] || !IsInk(image.pixel(x, y))) continue;
+            QRect box(x, y, 1, 1);
+            seen[index(x, y)] = 1;
+            stack.assign(1, QPoint(x, y));
+            while (!stack.empty()) {
+                const QPoint p = stack.back();
+                stack.pop_back();
+                box |= QRect(p, QSize(1, 1));
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QPoint q(p.x() + dx, p.y() + dy);
+                        if (!area.contains(q) || seen[index(q.x(), q.y())]) continue;
+                        seen[index(q.x(), q.y())] = 1;
+                        if (IsInk(image.pixel(q))) stack.push_back(q);
+                    }
+            }
+            blobs.push_back(box);
+        }
+    return blobs;
+}
+
+// A page rasterised at dpi: the page's picture of 630 x 891 fills the printable area of the
+// printer's page at that resolution as far as its proportions allow, centred across it, from
+// its top.
+struct PrintedPage {
+    QImage image;
+    double scale = 0;
+    QPointF origin;
+
+    PrintedPage(QImage rasterised, const QRect& printable) : image(std::move(rasterised)) {
+        scale = std::min(printable.width() / 630.0, printable.height() / 891.0);
+        origin = QPointF(printable.left() + (printable.width() - 630 * scale) / 2, printable.top());
+    }
+    QPoint At(double x, double y) const {
+        return QPoint(static_cast<int>(origin.x() + x * scale),
+                      static_cast<int>(origin.y() + y * scale));
+    }
+    double PageY(int y) const { return (y - origin.y()) / scale; }
+
+    QRect RowBand(int row, int left = 40, int right = 610) const {
+        const int top = results::CertificateRowTop(row);
+        return QRect(At(left, top), At(right, top + 13) - QPoint(1, 1));
+    }
+
+    // The left edge of the ink of each colon on the page's rows, by row: two dots of one size
+    // one above the other, a little apart (no other mark of a report line looks like that).
+    std::map<int, int> ColonsByRow() const {
+        const QRect body = RowBand(0) | RowBand(results::CertificateRows - 1);
+        const auto blobs = InkBlobs(image, body);
+        const auto near = [this](int a, int b) { return std::abs(a - b) <= scale / 2 + 1; };
+        std::map<int, int> colons;
+        for (const QRect& upper : blobs)
+            for (const QRect& lower : blobs) {
+                const int gap = lower.top() - upper.bottom() - 1;
+                if (upper.width() > 2.5 * scale || upper.height() > 2.5 * scale ||
+                    !near(upper.left(), lower.left()) || !near(upper.width(), lower.width()) ||
+                    !near(upper.height(), lower.height()) || gap < scale / 2 || gap > 3.5 * scale)
+                    continue;
+                const int row = static_cast<int>(
+                    std::floor((PageY(lower.bottom()) - results::CertificateRowTop(0)) / 13));
+                const int left = std::min(upper.left(), lower.left());
+                const auto found = colons.find(row);
+                if (found == colons.end() || left < found->second) colons[row] = left;
+            }
+        return colons;
+    }
+
+    // The left edge of the first mark of a row's text.
+    int TextLeft(int row) const {
+        const QRect band = RowBand(row);
+        for (int x = band.left(); x <= band.right(); ++x)
+            for (int y = band.top(); y <= band.bottom(); ++y)
+                if (IsInk(image.pixel(x, y))) return x;
+        return -1;
+    }
+};
 
 } // namespace
 
@@ -203,12 +317,16 @@ protected:
             frm.AddReportLine("line " + std::to_string(i), platform::clWindowText, 0);
     }
 
+    // The printable area of the last page printed into a PDF, in pixels at 300 dots an inch.
+    QRect printable;
+
     // Prints into a PDF in the test's folder; its name.
     QString PrintToPdf(const QString& name = "pages.pdf") {
         const QString pdf = dir.filePath(name);
-        p.dialogs.OnPrint = [pdf](QPrinter& printer) {
+        p.dialogs.OnPrint = [this, pdf](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
+            printable = printer.pageLayout().paintRectPixels(300);
             return true;
         };
         frm.PrintButton->click();
@@ -394,4 +512,51 @@ TEST_F(CertificatePrintTest, APdfThatCannotBeWrittenIsNamedInTheError) {
     ASSERT_EQ(p.boxes.History().size(), 1u);
     EXPECT_NE(p.boxes.History()[0].Request.Text.find(pdf.toStdString()), std::string::npos);
     EXPECT_EQ(status2.back(), "");
+}
+
+TEST_F(CertificatePrintTest, APrintedPageKeepsTheColumnsOfTheReport) {
+    // A continuity part of 24 conductors: connections with values of every width among no
+    // contacts, a bad contact and a skipped conductor, pins of one and two digits.
+    using engine::ContinuityVerdict;
+    frm.AddReportLine("Cable 24 wires straight", platform::clBlack, StyleBold | StyleUnderline);
+    frm.AddReportLine("", platform::clWindowText, 0);
+    frm.AddReportLine("Part 1 of 1 : Continuity test", platform::clBlack,
+                      StyleBold | StyleUnderline);
+    std::vector<int> connections;
+    const int32_t values[] = {0, 1, 12, 999, 3000, 0, 7};
+    for (int pin = 1; pin <= 24; ++pin) {
+        const ContinuityVerdict verdict = pin % 7 == 4 ? ContinuityVerdict::NoContact
+                                          : pin == 20  ? ContinuityVerdict::BadContact
+                                                       : ContinuityVerdict::Connected;
+        const bool skipped = pin == 15;
+        const auto line = engine::ContinuityLine(verdict, skipped, pin, pin + 96, values[pin % 7]);
+        if (verdict == ContinuityVerdict::Connected && !skipped)
+            connections.push_back(frm.ReportLineCount());
+        frm.AddReportLine(line.text, line.colour, 0);
+    }
+    frm.AddReportLine("", platform::clWindowText, 0);
+    frm.AddReportLine("Part 1 of 1 : 4 errors", platform::clRed, StyleBold);
+
+    const QImage rasterised = RasterisePdfPage(PrintToPdf(), 300);
+    ASSERT_FALSE(rasterised.isNull()) << "pdftoppm (poppler-utils) could not rasterise the page";
+    const PrintedPage page(rasterised, printable);
+    const auto colons = page.ColonsByRow();
+    ASSERT_TRUE(colons.contains(connections.front()));
+    const int column = colons.at(connections.front());
+    for (const int line : connections) {
+        ASSERT_TRUE(colons.contains(line)) << frm.ReportLines()[static_cast<size_t>(line)].Text;
+        EXPECT_NEAR(colons.at(line), column, 1)
+            << frm.ReportLines()[static_cast<size_t>(line)].Text;
+    }
+
+    // The screen's column: the report puts the colon on one of its tab stops, and the page puts
+    // it as far from the line's left edge.
+    QTextDocument& report = *frm.ReportMemo->document();
+    const QTextBlock block = report.findBlockByNumber(connections.front());
+    report.documentLayout()->blockBoundingRect(block);
+    ASSERT_GT(block.layout()->lineCount(), 0);
+    const double onScreen = block.layout()->lineAt(0).cursorToX(block.text().indexOf(':'));
+    EXPECT_EQ(std::fmod(onScreen, ReportTabStop), 0) << onScreen;
+    const double onPage = (column - page.TextLeft(connections.front())) / page.scale;
+    EXPECT_NEAR(onPage, onScreen, 2.5);
 }
