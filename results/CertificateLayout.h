@@ -36,7 +36,7 @@ std::vector<CertificatePage> LayoutCertificatePages(int lineCount,
 constexpr int CertificateWidth = 630;
 constexpr int CertificateHeight = 891;
 
-// The finest detail a printed page needs: letters and lines at this many dots an inch at least.
+// The resolution a printed page needs at least, in dots an inch, for sharp letters and lines.
 constexpr int CertificatePrintDpi = 300;
 
 // Printer pixels per page pixel, across and down, for a page fitted into an area of width x
