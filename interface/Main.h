@@ -48,6 +48,10 @@ enum DistribKind : int { DistribTOs = 0, DistribContinuity = 1, DistribIsolation
 // The style bits of a report line.
 enum ReportStyle : uint32_t { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };
 
+// The report's tab stops, in pixels from a line's left edge. The printed page lays its lines out
+// at the same stops, so that both show the same columns.
+inline constexpr int ReportTabStop = 48;
+
 struct ReportLine {
     std::string Text; // UTF-8
     TColor Colour;
