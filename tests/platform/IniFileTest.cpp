@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileSystemCases.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -455,6 +457,134 @@ TEST_F(IniFileTest, WhatIsNoFileIsNeitherReadNorReplaced) {
     }
     EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
     EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(IniFileTest, AFifoIsNeitherWaitedOnNorReplaced) {
+    testing_support::FifoWatch fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    try {
+        IniFile file(path);
+        ADD_FAILURE() << "a FIFO read as a settings file";
+    } catch (const IniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\". It is not a file.");
+    }
+    EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
+    EXPECT_EQ(fifo.Readers(), 0); // never opened: a start would have waited there
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// --- permissions, tried as an ordinary user ------------------------------------------------
+
+// The settings file handed to the ordinary user of AsOrdinaryUser (under root: nobody).
+void GiveToOrdinaryUser(const std::string& file) {
+    if (!testing_support::AsOrdinaryUser::Root()) return;
+    ASSERT_EQ(::chown(file.c_str(), testing_support::AsOrdinaryUser::Uid,
+                      testing_support::AsOrdinaryUser::Gid),
+              0);
+}
+
+struct Owner {
+    uid_t uid;
+    ino_t inode;
+};
+Owner OwnerOf(const std::string& file) {
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return {st.st_uid, st.st_ino};
+}
+
+TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
+    Put("[S]\nk=a value longer than the one that replaces it\n; kept\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    GiveToOrdinaryUser(path);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0); // nobody may add a file to it
+    const ino_t inode = OwnerOf(path).inode;
+    {
+        testing_support::AsOrdinaryUser user;
+        if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+        IniFile file(path);
+        file.WriteInteger("S", "k", 2);
+        file.WriteString("Operators", "0", "Ann");
+        EXPECT_EQ(ErrorOfSave(file), "(saved)");
+    }
+    EXPECT_EQ(Get(), "[S]\r\nk=2\r\n; kept\r\n\r\n[Operators]\r\n0=Ann\r\n");
+    EXPECT_EQ(OwnerOf(path).inode, inode);
+    EXPECT_EQ(Leftovers(), 0);
+}
+
+TEST_F(IniFileTest, AFailureInPlaceSaysTheFileMayBeIncomplete) {
+    Put("[Operators]\n0=Ann\n");
+    GiveToOrdinaryUser(path);
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    testing_support::AsOrdinaryUser user;
+    if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+    IniFile file(path);
+    for (int i = 1; i < 200; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
+    InjectWriteFault(WriteFault{.afterBytes = 100, .kind = WriteFault::Kind::Fail, .error = EIO});
+    EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path +
+                                     "\". Input/output error. The file was being written in "
+                                     "place and may be incomplete.");
+    // The next save puts it right.
+    file.UpdateFile();
+    EXPECT_EQ(IniFile(path).ReadString("Operators", "199", ""), "Operator");
+}
+
+TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {
+    if (!testing_support::AsOrdinaryUser::Root())
+        GTEST_SKIP() << "only root can give a file to another owner";
+    // Root's file in the ordinary user's folder: the user could replace it by a rename.
+    const struct {
+        mode_t mode;
+        const char* error; // nullptr: saved
+    } cases[] = {
+        {0644, "The file is read-only"},
+        {0666, nullptr}, // writable for all, and written in place: root stays the owner
+    };
+    GiveToOrdinaryUser(folder);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Put("[Service]\nCounter=1\n");
+        ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        const ino_t inode = OwnerOf(path).inode;
+        {
+            testing_support::AsOrdinaryUser user;
+            if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+            IniFile file(path);
+            file.WriteInteger("Service", "Counter", 2);
+            EXPECT_EQ(ErrorOfSave(file),
+                      c.error ? "Cannot write file \"" + path + "\". " + c.error + "." : "(saved)");
+        }
+        EXPECT_EQ(Get(), c.error ? "[Service]\nCounter=1\n" : "[Service]\r\nCounter=2\r\n");
+        EXPECT_EQ(OwnerOf(path).uid, 0u);
+        EXPECT_EQ(OwnerOf(path).inode, inode);
+        EXPECT_EQ(Leftovers(), 0);
+        ASSERT_EQ(::unlink(path.c_str()), 0);
+    }
+}
+
+TEST_F(IniFileTest, RootsSaveLeavesTheFileToItsOwner) {
+    if (!testing_support::AsOrdinaryUser::Root()) GTEST_SKIP() << "a save by root";
+    Put("[Service]\nCounter=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    GiveToOrdinaryUser(path);
+    IniFile file(path);
+    file.WriteInteger("Service", "Counter", 2);
+    file.UpdateFile();
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, testing_support::AsOrdinaryUser::Uid);
+    EXPECT_EQ(st.st_gid, testing_support::AsOrdinaryUser::Gid);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Get(), "[Service]\r\nCounter=2\r\n");
+    // Still the user's: the user can save it again.
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    testing_support::AsOrdinaryUser user;
+    if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+    file.WriteInteger("Service", "Counter", 3);
+    EXPECT_EQ(ErrorOfSave(file), "(saved)");
 }
 
 TEST_F(IniFileTest, HugeFileIsNotRead) {
