@@ -477,14 +477,6 @@ TEST_F(IniFileTest, AFifoIsNeitherWaitedOnNorReplaced) {
 
 // --- permissions, tried as an ordinary user ------------------------------------------------
 
-// The settings file handed to the ordinary user of AsOrdinaryUser (under root: nobody).
-void GiveToOrdinaryUser(const std::string& file) {
-    if (!testing_support::AsOrdinaryUser::Root()) return;
-    ASSERT_EQ(::chown(file.c_str(), testing_support::AsOrdinaryUser::Uid,
-                      testing_support::AsOrdinaryUser::Gid),
-              0);
-}
-
 struct Owner {
     uid_t uid;
     ino_t inode;
@@ -498,7 +490,7 @@ Owner OwnerOf(const std::string& file) {
 TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
     Put("[S]\nk=a value longer than the one that replaces it\n; kept\n");
     ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
-    GiveToOrdinaryUser(path);
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0); // nobody may add a file to it
     const ino_t inode = OwnerOf(path).inode;
     {
@@ -516,7 +508,7 @@ TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
 
 TEST_F(IniFileTest, AFailureInPlaceSaysTheFileMayBeIncomplete) {
     Put("[Operators]\n0=Ann\n");
-    GiveToOrdinaryUser(path);
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     testing_support::AsOrdinaryUser user;
     if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
@@ -542,7 +534,7 @@ TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {
         {0644, "The file is read-only"},
         {0666, nullptr}, // writable for all, and written in place: root stays the owner
     };
-    GiveToOrdinaryUser(folder);
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(folder));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         Put("[Service]\nCounter=1\n");
@@ -569,7 +561,7 @@ TEST_F(IniFileTest, RootsSaveLeavesTheFileToItsOwner) {
     if (!testing_support::AsOrdinaryUser::Root()) GTEST_SKIP() << "a save by root";
     Put("[Service]\nCounter=1\n");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    GiveToOrdinaryUser(path);
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
     IniFile file(path);
     file.WriteInteger("Service", "Counter", 2);
     file.UpdateFile();

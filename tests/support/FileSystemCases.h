@@ -83,6 +83,11 @@ public:
     AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
 
     bool Switched() const { return switched_; }
+    // Makes the ordinary user the owner of path, when root runs the test (an ordinary user
+    // owns what it made already); false when that failed.
+    static bool Give(const std::string& path) {
+        return ::geteuid() != 0 || ::chown(path.c_str(), Uid, Gid) == 0;
+    }
     // Whether the test runs as root, which may give files to other owners (asked before the
     // switch: after it, the answer is the ordinary user's).
     static bool Root() { return ::geteuid() == 0; }
