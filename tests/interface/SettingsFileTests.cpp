@@ -142,6 +142,22 @@ TEST_F(SettingsFileTest, AListWithAGap) {
     EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob", "Carl", "Dan"}));
 }
 
+TEST_F(SettingsFileTest, BlanksAroundAListTextAreNoPartOfIt) {
+    // Hand-edited, or written by a version that kept what was typed: a text of blanks only is
+    // empty and ends its list, and an entry and the same with blanks are one.
+    Put("[Operators]\r\n0=\xC2\xA0"
+        "Ann\xC2\xA0\r\n1=Bob\r\n2=\xE3\x80\x80\r\n3=Dan\r\n"
+        "[Models]\r\n0=M-100\t\r\n1=  M-200\r\n");
+    Start();
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob"}));
+    EXPECT_EQ(frm->ModelList, (Strings{"M-100", "M-200"}));
+    frm->ModelName = "M-100";
+    const auto* dialog = new TSerialFrm(*frm);
+    EXPECT_EQ(dialog->ComboBoxModel->currentIndex(), 0);
+    Close();
+    EXPECT_NE(Get().find("0=Ann\r\n1=Bob\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFileTest, IndexesBeyondTheirLists) {
     Put("[Settings]\nNodeRange=7\n[AdvancedSettings]\nIsoTime=7\nIsoThreshold=5\n");
     Start();
