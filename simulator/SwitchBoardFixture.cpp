@@ -137,7 +137,7 @@ FixtureSetup ParseFixture(const std::string& text) {
 FixtureSetup FixtureFromVariable(const std::string& value) {
     if (value == "default" || value.empty()) return ParseFixture("");
     // A few lines; a FIFO or a device given by mistake is refused unopened.
-    constexpr size_t MostFixtureFileBytes = 1024 * 1024;
+    constexpr size_t MostFixtureFileBytes = size_t{1} << 20;
     const platform::FileRead read = platform::ReadRegularFile(value, MostFixtureFileBytes);
     if (!read.Ok())
         throw FixtureFileError("cannot read the fixture file \"" + value + "\": " + read.Reason());
