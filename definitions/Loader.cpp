@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 
 #include <algorithm>
@@ -15,23 +14,23 @@
 #include "interface/Main.h"
 #include "interface/widgets/ImageControl.h"
 #include "interface/widgets/TrackBar.h"
+#include "platform/FileRead.h"
 
 namespace {
 
+// A definition is a few hundred lines; a file far larger is not one.
+constexpr size_t MostDefinitionBytes = size_t{64} << 20;
+
 // The whole file, or nothing with the reason in `error`. A read that fails part-way is a
-// failure too: half a definition must not load as if it were the whole.
+// failure too: half a definition must not load as if it were the whole. A FIFO or a device in
+// the tests folder is not waited on.
 std::optional<std::string> ReadWholeFile(const std::string& path, std::string& error) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = "Cannot open file \"" + path + "\". " + file.errorString().toStdString() + ".";
+    platform::FileRead read = platform::ReadRegularFile(path, MostDefinitionBytes);
+    if (!read.Ok()) {
+        error = "Cannot read file \"" + path + "\". " + read.Reason() + ".";
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        error = "Cannot read file \"" + path + "\". " + file.errorString().toStdString() + ".";
-        return std::nullopt;
-    }
-    return bytes.toStdString();
+    return std::move(read.bytes);
 }
 
 // The plug-reversal notice of a loaded file, or nullptr.

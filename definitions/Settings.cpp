@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "definitions/DataFolders.h"
+#include "definitions/RememberedLists.h"
 #include "definitions/TestNameRules.h"
 #include "interface/Main.h"
 #include "interface/widgets/TrackBar.h"
@@ -131,12 +132,14 @@ void TMainFrm::LoadSettings(const std::string& path) {
                         platform::MsgIcon::Information);
     }
 
-    // Each list up to its first empty or missing key.
+    // Each list up to its first empty or missing key; blanks around a text are no part of it,
+    // so a text of blanks only is empty.
     for (const auto& [section, member] : RememberedLists) {
         std::vector<std::string>& list = this->*member;
         list.clear();
         for (size_t n = 0;; ++n) {
-            std::string text = ini.ReadString(section, std::to_string(n), "");
+            std::string text =
+                definitions::ListEntryText(ini.ReadString(section, std::to_string(n), ""));
             if (text.empty()) break;
             list.push_back(std::move(text));
         }

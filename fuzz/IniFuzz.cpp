@@ -1,6 +1,7 @@
-// libFuzzer entry for the settings file's INI reader: any bytes must read without undefined
-// behaviour, be written back as UTF-8 with CR LF line ends, read back to the same values,
-// and take the program's writes without disturbing the keys they do not touch.
+// libFuzzer entry for the settings file's INI reader: any bytes (any line ends, encodings mixed
+// line by line, UTF-16 with or without its mark) must read without undefined behaviour, be
+// written back as UTF-8 with CR LF line ends, read back to the same values, and take the
+// program's writes without disturbing the keys they do not touch.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,9 +35,12 @@ constexpr std::pair<const char*, const char*> Probes[] = {
     {"", ""},
 };
 
+// Every line end is CR LF: no LF alone and no CR alone.
 bool CrLfOnly(std::string_view text) {
-    for (size_t i = 0; i < text.size(); ++i)
+    for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
+        if (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')) return false;
+    }
     return text.empty() || text.ends_with("\r\n");
 }
 
@@ -50,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const std::string once = doc.Serialize();
     Check(CrLfOnly(once), "every line ends in CR LF");
-    Check(platform::DecodeIniText(once) == once, "the text is written as UTF-8");
+    Check(platform::DecodeText(once) == once, "the text is written as UTF-8");
+    Check(once.find('\0') == std::string::npos, "no NUL is written");
     const auto again = platform::IniDocument::Parse(once);
     Check(again.Serialize() == once, "writing what was read changes nothing");
     for (const auto& [section, key] : Probes)

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "definitions/RememberedLists.h"
 #include "interface/DialogLayout.h"
 #include "interface/Main.h"
 
@@ -112,14 +113,19 @@ void TSerialFrm::ButtonOKClick() {
         {ComboBoxModel, &main_.ModelList},
         {ComboBoxSerialNumber, &main_.SerialNumberList},
     };
+    // Blanks typed around a text are no part of it: "M-100 " is the entry "M-100", and blanks
+    // alone are an empty text, which is stored but never remembered.
+    auto text = [](const QComboBox* box) {
+        return definitions::ListEntryText(box->currentText().toStdString());
+    };
     for (const auto& [box, list] : boxes) {
-        const std::string text = box->currentText().toStdString();
-        if (!text.empty() && std::find(list->begin(), list->end(), text) == list->end())
-            list->push_back(text);
+        const std::string entry = text(box);
+        if (!entry.empty() && std::find(list->begin(), list->end(), entry) == list->end())
+            list->push_back(entry);
     }
-    main_.OperatorName = ComboBoxOperator->currentText().toStdString();
-    main_.ModelName = ComboBoxModel->currentText().toStdString();
-    main_.SerialNumber = ComboBoxSerialNumber->currentText().toStdString();
+    main_.OperatorName = text(ComboBoxOperator);
+    main_.ModelName = text(ComboBoxModel);
+    main_.SerialNumber = text(ComboBoxSerialNumber);
     accept();
 }
 

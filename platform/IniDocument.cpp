@@ -1,9 +1,6 @@
 #include "platform/IniDocument.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
-#include <functional>
+#include <cstdint>
 
 namespace platform {
 
@@ -24,134 +21,6 @@ std::string Fold(std::string_view text) {
     return folded;
 }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// Well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool IsUtf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        // Plain ASCII eight bytes at a time: most of any settings file.
-        if (end - p >= 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, p, sizeof word);
-            if ((word & 0x8080808080808080u) == 0) {
-                p += 8;
-                continue;
-            }
-        }
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int more = 0;
-        unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= more) return false;
-        if (p[1] < low || p[1] > high) return false;
-        for (int i = 2; i <= more; ++i)
-            if ((p[i] & 0xC0) != 0x80) return false;
-        p += more + 1;
-    }
-    return true;
-}
-
-// Windows-1252 from 0x80 to 0x9F; the five bytes it leaves undefined keep their C1 code.
-constexpr std::array<uint16_t, 32> Cp1252High{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-// Appends Windows-1252 bytes as UTF-8.
-void AppendCp1252(std::string& out, std::string_view bytes) {
-    // Each byte's UTF-8 form, made once: at most three bytes.
-    struct Encoded {
-        std::array<char, 3> bytes{};
-        uint8_t size = 0;
-    };
-    static const std::array<Encoded, 256> table = [] {
-        std::array<Encoded, 256> t{};
-        for (uint32_t b = 0; b < 256; ++b) {
-            std::string utf8;
-            AppendUtf8(utf8, b >= 0x80 && b < 0xA0 ? Cp1252High[b - 0x80] : b);
-            t[b].size = static_cast<uint8_t>(utf8.size());
-            std::copy(utf8.begin(), utf8.end(), t[b].bytes.begin());
-        }
-        return t;
-    }();
-    size_t size = 0;
-    for (const char ch : bytes) size += table[static_cast<unsigned char>(ch)].size;
-    const size_t at = out.size();
-    out.resize(at + size);
-    char* to = out.data() + at;
-    for (const char ch : bytes) {
-        const Encoded& e = table[static_cast<unsigned char>(ch)];
-        std::memcpy(to, e.bytes.data(), e.size);
-        to += e.size;
-    }
-}
-
-std::string FromCp1252(std::string_view bytes) {
-    std::string out;
-    AppendCp1252(out, bytes);
-    return out;
-}
-
-std::string FromUtf16(std::string_view bytes, bool bigEndian) {
-    constexpr uint32_t Replacement = 0xFFFD;
-    std::string out;
-    out.reserve(bytes.size());
-    auto unit = [&](size_t i) {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return static_cast<uint32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
-    };
-    size_t i = 0;
-    for (; i + 1 < bytes.size(); i += 2) {
-        const uint32_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 3 < bytes.size()) {
-            const uint32_t next = unit(i + 2);
-            if (next >= 0xDC00 && next <= 0xDFFF) {
-                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
-                i += 2;
-                continue;
-            }
-        }
-        AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? Replacement : u);
-    }
-    if (i < bytes.size()) AppendUtf8(out, Replacement); // an odd last byte
-    return out;
-}
-
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
@@ -168,7 +37,7 @@ std::optional<std::string_view> SectionName(std::string_view line) {
 // A value as the file will hold it: UTF-8 (other bytes are taken as Windows-1252, as in a
 // file) and on one line.
 std::string OneLine(std::string_view value) {
-    std::string line = IsUtf8(value) ? std::string(value) : FromCp1252(value);
+    std::string line = LineAsUtf8(value);
     for (char& c : line)
         if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     return line;
@@ -215,57 +84,17 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
-IniDocument::Text IniDocument::Decode(std::string bytes) {
-    constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
-    Text text;
-    size_t skip = 0;
-    if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) {
-        text.bytes = FromUtf16(std::string_view(bytes).substr(2), bytes[0] == '\xFE');
-    } else {
-        if (StartsWith(bytes, Utf8Bom)) skip = Utf8Bom.size();
-        // Windows-1252 stays as it is until a line is used: a big file is not copied.
-        text.windows1252 = !IsUtf8(std::string_view(bytes).substr(skip));
-        text.bytes = std::move(bytes);
-    }
-    // The mark, and marks repeated after it, are no text (the file reads the same once written).
-    if (!text.windows1252)
-        while (std::string_view(text.bytes).substr(skip, Utf8Bom.size()) == Utf8Bom)
-            skip += Utf8Bom.size();
-    text.start = skip;
-    return text;
-}
-
-std::string DecodeIniText(std::string bytes) {
-    IniDocument::Text text = IniDocument::Decode(std::move(bytes));
-    const std::string_view rest = std::string_view(text.bytes).substr(text.start);
-    return text.windows1252 ? FromCp1252(rest) : std::string(rest);
-}
-
-bool IniDocument::AsRead(std::string_view line) const {
-    const std::less_equal<const char*> atMost;
-    return text_ && atMost(text_->bytes.data(), line.data()) &&
-           atMost(line.data(), text_->bytes.data() + text_->bytes.size());
-}
-
-std::string IniDocument::Utf8(std::string_view text) const {
-    return text_ && text_->windows1252 && AsRead(text) ? FromCp1252(text) : std::string(text);
-}
-
 IniDocument IniDocument::Parse(std::string bytes) {
     IniDocument doc;
-    doc.text_ = std::make_unique<const Text>(Decode(std::move(bytes)));
-    const std::string_view all = std::string_view(doc.text_->bytes).substr(doc.text_->start);
+    doc.text_ = std::make_unique<const TextBytes>(PrepareText(std::move(bytes)));
+    const std::string_view all = doc.text_->Text();
+    // Most files are UTF-8 through and through: then no line needs a look of its own.
+    const bool mixed = !doc.text_->utf16 && !IsUtf8(all);
     Section* current = nullptr;
-    for (size_t start = 0; start < all.size();) {
-        size_t end = all.find('\n', start);
-        const size_t next = end == std::string_view::npos ? all.size() : end + 1;
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view line = all.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        start = next;
-
+    LineCutter cutter(all);
+    for (std::string_view line; cutter.Next(line);) {
         const size_t index = doc.lines_.size();
-        doc.lines_.push_back(line);
+        doc.lines_.push_back({line, mixed && !IsUtf8(line)});
         if (const auto name = SectionName(line)) {
             doc.sections_.emplace_back();
             current = &doc.sections_.back();
@@ -284,6 +113,17 @@ IniDocument IniDocument::Parse(std::string bytes) {
     return doc;
 }
 
+std::string IniDocument::Line::Utf8(std::string_view part) const {
+    if (!cp1252) return std::string(part);
+    std::string out;
+    AppendCp1252(out, part);
+    return out;
+}
+
+const IniDocument::Line& IniDocument::LineOf(const Section& s, KeyRef ref) const {
+    return ref.added ? s.added[ref.index] : lines_[ref.index];
+}
+
 const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
     const auto it = sectionIndex_.find(Fold(name));
     return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
@@ -294,9 +134,8 @@ std::optional<std::string> IniDocument::Find(std::string_view section, std::stri
     if (!s) return std::nullopt;
     const auto it = s->keys.find(Fold(key));
     if (it == s->keys.end()) return std::nullopt;
-    const std::string_view line =
-        it->second.added ? std::string_view(s->added[it->second.index]) : lines_[it->second.index];
-    return Utf8(Trim(line.substr(line.find('=') + 1)));
+    const Line& line = LineOf(*s, it->second);
+    return line.Utf8(Trim(line.text.substr(line.text.find('=') + 1)));
 }
 
 void IniDocument::Write(std::string_view section, std::string_view key, std::string_view value) {
@@ -312,39 +151,34 @@ void IniDocument::Write(std::string_view section, std::string_view key, std::str
     const std::string foldedKey = Fold(key);
     if (const auto it = s.keys.find(foldedKey); it != s.keys.end()) {
         // The key keeps its place and its spelling.
-        const auto [added, index] = it->second;
-        const std::string_view old = added ? std::string_view(s.added[index]) : lines_[index];
-        std::string line = Utf8(Trim(old.substr(0, old.find('=')))) + "=" + OneLine(value);
-        if (added) {
-            s.added[index] = std::move(line);
-        } else {
-            rewritten_.push_back(std::move(line));
-            lines_[index] = rewritten_.back();
-        }
+        const Line& old = LineOf(s, it->second);
+        rewritten_.push_back(old.Utf8(Trim(old.text.substr(0, old.text.find('=')))) + "=" +
+                             OneLine(value));
+        (it->second.added ? s.added : lines_)[it->second.index] = {rewritten_.back(), false};
         return;
     }
-    s.added.push_back(std::string(key) + "=" + OneLine(value));
+    rewritten_.push_back(std::string(key) + "=" + OneLine(value));
+    s.added.push_back({rewritten_.back(), false});
     s.keys.emplace(foldedKey, KeyRef{true, s.added.size() - 1});
 }
 
 std::string IniDocument::Serialize() const {
     size_t size = 0;
-    for (const auto& line : lines_) size += line.size() + 2;
+    for (const auto& line : lines_) size += line.text.size() + 2;
     for (const auto& s : sections_) {
         size += s.header.size() + 4;
-        for (const auto& line : s.added) size += line.size() + 2;
+        for (const auto& line : s.added) size += line.text.size() + 2;
     }
     std::string out;
     out.reserve(size);
     bool lastBlank = true;
-    const bool windows1252 = text_ && text_->windows1252;
-    auto emit = [&](std::string_view line) {
-        if (windows1252 && AsRead(line))
-            AppendCp1252(out, line);
+    auto emit = [&](const Line& line) {
+        if (line.cp1252)
+            AppendCp1252(out, line.text);
         else
-            out += line;
+            out += line.text;
         out += "\r\n";
-        lastBlank = Trim(line).empty();
+        lastBlank = Trim(line.text).empty();
     };
     size_t next = 0; // the next section as read whose new keys are still to come
     for (size_t i = 0; i < lines_.size(); ++i) {
@@ -353,8 +187,8 @@ std::string IniDocument::Serialize() const {
             for (const auto& line : sections_[next].added) emit(line);
     }
     for (size_t i = readSections_; i < sections_.size(); ++i) {
-        if (!lastBlank) emit(""); // a blank line between sections, for whoever edits the file
-        emit(sections_[i].header);
+        if (!lastBlank) emit({"", false}); // a blank line between sections, for whoever edits
+        emit({sections_[i].header, false});
         for (const auto& line : sections_[i].added) emit(line);
     }
     return out;

@@ -14,11 +14,10 @@
 // first key of a name in it win; later duplicates are kept in the text but never read or
 // written.
 //
-// Encoding: the file is read as UTF-8 (a byte-order mark is skipped), as UTF-16 when it starts
-// with the UTF-16 byte-order mark, and as Windows-1252 (the code page of files written by the
-// Windows program) when it is neither; every byte of such a file thus becomes a character.
-// Values are given out as UTF-8. The text is always written as UTF-8 without a byte-order
-// mark, each line ended by CR LF.
+// Encoding and line ends as TextDecoding says: UTF-16 with or without its byte-order mark, and
+// else each line UTF-8 when it is valid UTF-8 and Windows-1252 when not; a line ends at CR LF,
+// CR or LF; a NUL reads as a blank. Values are given out as UTF-8. The text is always written as
+// UTF-8 without a byte-order mark, each line ended by CR LF.
 //
 // Writing keeps every line it does not write to exactly as it was (line ends become CR LF). A
 // key that is written again keeps its place and its spelling; a new key goes after the last
@@ -35,15 +34,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/TextDecoding.h"
+
 namespace platform {
 
 // A whole number as the settings file and the program's edit boxes take it: blanks around it
 // are ignored; decimal with an optional sign, or 0x / 0X and hexadecimal digits; nothing else,
 // and nothing outside the signed 32-bit range.
 std::optional<int32_t> ParseInt32(std::string_view text);
-
-// The bytes of a file as UTF-8 text, by the encoding rules above.
-std::string DecodeIniText(std::string bytes);
 
 class IniDocument {
 public:
@@ -57,15 +55,6 @@ public:
     static IniDocument Parse(std::string bytes);
     std::string Serialize() const;
 
-    // The bytes of a file and how to read them: from `start` on, UTF-8, or Windows-1252 to be
-    // converted line by line as lines are used.
-    struct Text {
-        std::string bytes;
-        size_t start = 0;
-        bool windows1252 = false;
-    };
-    static Text Decode(std::string bytes);
-
     // The value of the first key of that name in the first section of that name.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
     // CR, LF and NUL in a value become blanks: a value is one line and cannot open a section
@@ -73,27 +62,33 @@ public:
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
 private:
+    // A line without its end: a part of the text as read, Windows-1252 bytes to be converted
+    // as the line is used, or the UTF-8 text of a line written since.
+    struct Line {
+        std::string_view text;
+        bool cp1252 = false;
+        std::string Utf8(std::string_view part) const; // part of text, as UTF-8
+    };
     // Where a key's line is: a line of the text as read, or a line written since.
     struct KeyRef {
         bool added;
         size_t index;
     };
     struct Section {
-        std::string header;  // the "[Name]" line of a section written since; empty when read
-        size_t insertAt = 0; // lines_ index after which its new keys go (sections as read)
-        std::vector<std::string> added;               // key lines written since
+        std::string header;      // the "[Name]" line of a section written since; empty when read
+        size_t insertAt = 0;     // lines_ index after which its new keys go (sections as read)
+        std::vector<Line> added; // key lines written since
         std::unordered_map<std::string, KeyRef> keys; // folded name -> first key line
     };
 
     const Section* FindSection(std::string_view name) const;
-    // Whether a line (or part of it) is the text as read, and that text as UTF-8.
-    bool AsRead(std::string_view text) const;
-    std::string Utf8(std::string_view text) const;
+    const Line& LineOf(const Section& s, KeyRef ref) const;
 
-    // The text as read, decoded, and its lines without line ends; a line written since
-    // refers to its new text instead. One block for a whole file, however many lines.
-    std::unique_ptr<const Text> text_;
-    std::vector<std::string_view> lines_;
+    // The text as read and its lines; a line written since refers to its new text instead.
+    // One block for a whole file, however many lines; Windows-1252 lines stay as they are
+    // until they are used, so a big file is not copied.
+    std::unique_ptr<const TextBytes> text_;
+    std::vector<Line> lines_;
     std::deque<std::string> rewritten_;
     // The sections as read, in their order, then those written since.
     std::vector<Section> sections_;

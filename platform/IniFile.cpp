@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileRead.h"
+
 namespace platform {
 
 namespace {
 
 // Far beyond any settings file; a bigger one is not read into memory at every start.
-constexpr off_t MaxFileBytes = off_t{64} << 20;
+constexpr size_t MaxFileBytes = size_t{64} << 20;
 constexpr size_t WriteBlock = size_t{1} << 16;
 
 std::optional<WriteFault> armedFault;
@@ -54,30 +56,10 @@ private:
 
 // The whole file, nothing when it does not exist.
 std::optional<std::string> ReadWhole(const std::string& path) {
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        Fail("read", path, Reason(errno));
-    }
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) Fail("read", path, Reason(errno));
-    if (!S_ISREG(st.st_mode)) Fail("read", path, "It is not a file");
-    if (st.st_size > MaxFileBytes) Fail("read", path, "It is larger than 64 MB");
-    // Read straight into the text; one byte more than the size tells a file that grew.
-    std::string bytes(static_cast<size_t>(st.st_size) + 1, '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            Fail("read", path, Reason(errno));
-        }
-        if (got == 0) break;
-        done += static_cast<size_t>(got);
-    }
-    if (done > static_cast<size_t>(st.st_size)) Fail("read", path, "It changed while being read");
-    bytes.resize(done);
-    return bytes;
+    FileRead read = ReadRegularFile(path, MaxFileBytes);
+    if (read.outcome == FileRead::Outcome::Missing) return std::nullopt;
+    if (!read.Ok()) Fail("read", path, read.Reason());
+    return std::move(read.bytes);
 }
 
 // Writes all bytes, or returns the errno of the write that failed.
@@ -117,6 +99,31 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The whole text written over the file itself, flushed and synced: the way left where no new
+// file can be put beside it. The room is taken first, so a full disk fails before a byte of
+// the old text is gone; a failure after that may leave the file part old, part new.
+void WriteInPlace(const std::string& path, const std::string& target, std::string_view bytes) {
+    Descriptor fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0) Fail("write", path, Reason(errno));
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) Fail("write", path, Reason(errno));
+    if (!S_ISREG(st.st_mode)) Fail("write", path, "It is not a file");
+    const auto size = static_cast<off_t>(bytes.size());
+    if (size > 0) {
+        const int error = ::posix_fallocate(fd.get(), 0, size);
+        if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+            Fail("write", path, Reason(error));
+    }
+    auto failWith = [&](int error) {
+        Fail("write", path,
+             Reason(error) + ". The file was being written in place and may be incomplete");
+    };
+    if (const int error = WriteAll(fd.get(), bytes)) failWith(error);
+    if (::ftruncate(fd.get(), size) != 0) failWith(errno);
+    if (::fsync(fd.get()) != 0) failWith(errno);
+    if (fd.Close() != 0) failWith(errno);
+}
+
 } // namespace
 
 void InjectWriteFault(std::optional<WriteFault> fault) {
@@ -133,9 +140,14 @@ void ReplaceFileContents(const std::string& path, std::string_view bytes) {
         }
     }
     mode_t mode = NewFileMode();
-    if (::stat(target.c_str(), &st) == 0) {
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
         if (!S_ISREG(st.st_mode)) Fail("write", path, "It is not a file");
-        if ((st.st_mode & 0222) == 0) Fail("write", path, "The file is read-only");
+        // Read-only as the operator set it (no write permission for anyone), or as the system
+        // has it for this user: another owner's file, a read-only mount.
+        if ((st.st_mode & 0222) == 0 ||
+            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            Fail("write", path, "The file is read-only");
         mode = st.st_mode & 07777;
     }
 
@@ -143,13 +155,28 @@ void ReplaceFileContents(const std::string& path, std::string_view bytes) {
     for (const char c : std::string_view(".XXXXXX")) temp.push_back(c);
     temp.push_back('\0');
     Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) Fail("write", path, Reason(errno));
+    if (fd.get() < 0) {
+        // A folder this user may not add to, with a file in it that this user may write.
+        if (exists && (errno == EACCES || errno == EPERM)) return WriteInPlace(path, target, bytes);
+        Fail("write", path, Reason(errno));
+    }
     // From here on a failure takes the new file away again; the old one was never touched.
     auto failWith = [&](int error) {
         ::unlink(temp.data());
         Fail("write", path, Reason(error));
     };
-    ::fchmod(fd.get(), mode); // the new file has the old one's rights; failure changes nothing
+    // The new file has the old one's owner and rights. Where this user cannot give it the
+    // owner, the rename would take the file over from its owner: it is written in place.
+    if (exists) {
+        (void)::fchown(fd.get(), st.st_uid, st.st_gid);
+        struct stat made {};
+        if (::fstat(fd.get(), &made) != 0) failWith(errno);
+        if (made.st_uid != st.st_uid || made.st_gid != st.st_gid) {
+            ::unlink(temp.data());
+            return WriteInPlace(path, target, bytes);
+        }
+    }
+    ::fchmod(fd.get(), mode); // failure changes nothing
     if (const int error = WriteAll(fd.get(), bytes)) failWith(error);
     if (::fsync(fd.get()) != 0) failWith(errno);
     if (fd.Close() != 0) failWith(errno);

@@ -5,8 +5,14 @@
 //
 // A save never leaves a half-written file: the text goes to a new file beside the old one,
 // is flushed to the disk and then renamed over it, so a crash, a full disk or a kill leaves
-// either the old file or the new one, whole. A file whose write permissions are all off is
-// read-only, as the operator meant it: it is not replaced.
+// either the old file or the new one, whole. Where that cannot be done although the file
+// itself may be written (a folder this user may not add to, a file of another owner that the
+// rename would take over), the file is written in place, whole, and synced.
+//
+// A file is read-only when this user may not write it (another owner's file, a read-only
+// mount) and when its write permissions are all off, as the operator meant it: it is not
+// replaced. Only a regular file is read or written: a FIFO or a device in its place is never
+// opened, so it cannot hold up the start.
 
 #include <cstdint>
 #include <optional>
@@ -49,7 +55,7 @@ private:
 
 // Replaces the contents of the file at path (made when missing) as described above; raises
 // IniFileError naming the file when it cannot. A symbolic link is followed: the file it
-// names is replaced, the link stays.
+// names is replaced, the link stays. The file keeps its owner, group and rights.
 void ReplaceFileContents(const std::string& path, std::string_view bytes);
 
 // Tests only: the next replacement writes `afterBytes` bytes of its new file and then fails as

@@ -1,11 +1,9 @@
 // Printing the report as certificates: 42 report lines a page on the background picture, with
 // the title, the header block, the charts of the parts that ran and the page number.
 
-#include <QFile>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrinter>
-#include <QStringDecoder>
 #include <QTextEdit>
 
 #include <memory>
@@ -16,6 +14,8 @@
 #include "interface/Main.h"
 #include "interface/Serial.h"
 #include "interface/widgets/ImageControl.h"
+#include "platform/FileRead.h"
+#include "platform/TextDecoding.h"
 #include "platform/canvas/Jpeg.h"
 #include "results/Certificates.h"
 
@@ -43,21 +43,18 @@ std::string PrinterName(const QPrinter& printer) {
 
 namespace results {
 
-// The file is read as UTF-8; one that is not valid UTF-8 was written in a single-byte code page
-// and is read as Latin-1.
+// The file is read as the settings file is: UTF-8, Windows-1252 or UTF-16, any line end. What
+// is not a readable file (a FIFO, a device, a file of megabytes) is as good as none.
 std::string CertificateTitle(const std::string& programFolder) {
-    QFile file(QString::fromStdString(programFolder + "CertifTitle.txt"));
-    if (!file.open(QIODevice::ReadOnly)) return DefaultTitle;
-    QByteArray bytes = file.readAll();
-    if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
-    if (bytes.isEmpty()) return DefaultTitle;
-    const qsizetype end = bytes.indexOf('\n');
-    QByteArray first = end < 0 ? bytes : bytes.left(end);
-    if (first.endsWith('\r')) first.chop(1);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString title = utf8(first);
-    if (utf8.hasError()) title = QString::fromLatin1(first);
-    return title.toStdString();
+    constexpr size_t MostTitleBytes = size_t{1} << 20;
+    platform::FileRead read =
+        platform::ReadRegularFile(programFolder + "CertifTitle.txt", MostTitleBytes);
+    if (!read.Ok()) return DefaultTitle;
+    const std::string text = platform::DecodeText(std::move(read.bytes));
+    platform::LineCutter lines(text);
+    std::string_view first;
+    if (!lines.Next(first)) return DefaultTitle; // no line at all
+    return std::string(first);
 }
 
 // Every text has a transparent background.

@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
+
+#include "platform/FileRead.h"
 
 namespace sim {
 
@@ -420,19 +418,22 @@ BenchSetup ParseBench(const std::string& text, const std::string& source) {
 
 BenchSetup LoadBenchFile(const std::string& path) {
     const std::string name = "bench file \"" + path + "\"";
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error))
-        throw BenchFileError("the " + name + " is a folder, not a file");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw BenchFileError("cannot open the " + name + ": " + std::strerror(errno));
-    // At most one byte past the limit is read: a huge file or an endless device stops there.
-    std::string text(MostBenchFileBytes + 1, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    if (file.bad()) throw BenchFileError("cannot read the " + name);
-    text.resize(static_cast<size_t>(file.gcount()));
-    if (text.size() > MostBenchFileBytes)
+    // A FIFO or a device given by mistake is refused unopened: the start never waits on it.
+    platform::FileRead read = platform::ReadRegularFile(path, MostBenchFileBytes);
+    switch (read.outcome) {
+    case platform::FileRead::Outcome::Read:
+        return ParseBench(read.bytes, name);
+    case platform::FileRead::Outcome::NotAFile:
+        throw BenchFileError(
+            "the " + name +
+            (read.folder ? " is a folder, not a file" : " is not a file (a FIFO or a device)"));
+    case platform::FileRead::Outcome::TooLarge:
         throw BenchFileError("the " + name + " is larger than 1 MB: a bench is a few lines");
-    return ParseBench(text, name);
+    case platform::FileRead::Outcome::Missing:
+    case platform::FileRead::Outcome::Failed:
+        break;
+    }
+    throw BenchFileError("cannot open the " + name + ": " + read.Reason());
 }
 
 BenchSetup BenchFromVariable(const std::string& value) {

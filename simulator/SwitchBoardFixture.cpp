@@ -1,8 +1,9 @@
 #include "simulator/SwitchBoardFixture.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
+
+#include "platform/FileRead.h"
 
 namespace sim {
 
@@ -135,11 +136,12 @@ FixtureSetup ParseFixture(const std::string& text) {
 
 FixtureSetup FixtureFromVariable(const std::string& value) {
     if (value == "default" || value.empty()) return ParseFixture("");
-    std::ifstream file(value);
-    if (!file) throw FixtureFileError("cannot read the fixture file \"" + value + "\"");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseFixture(text.str());
+    // A few lines; a FIFO or a device given by mistake is refused unopened.
+    constexpr size_t MostFixtureFileBytes = size_t{1} << 20;
+    const platform::FileRead read = platform::ReadRegularFile(value, MostFixtureFileBytes);
+    if (!read.Ok())
+        throw FixtureFileError("cannot read the fixture file \"" + value + "\": " + read.Reason());
+    return ParseFixture(read.bytes);
 }
 
 SwitchBoardFixture::SwitchBoardFixture(FixtureSetup setup, Timing& timing, Emitter emit)

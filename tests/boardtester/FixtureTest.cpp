@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <string>
+
 #include "simulator/SwitchBoardFixture.h"
+#include "tests/support/FileSystemCases.h"
 
 TEST(FixtureTest, AnswersTWithTheHandshakeAndTheStreamAsFarAsItsFaultsLetIt) {
     sim::FixtureSetup setup;
@@ -47,4 +51,23 @@ TEST(FixtureTest, FaultLinesAndTheirErrors) {
         }
     }
     EXPECT_THROW(sim::FixtureFromVariable("/no/such/fixture"), sim::FixtureFileError);
+}
+
+TEST(FixtureTest, AFixtureFileThatIsNoFileIsRefusedUnopened) {
+    char folder[] = "/tmp/fixture-test-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/fixture";
+    {
+        testing_support::FifoWatch fifo(path);
+        ASSERT_TRUE(fifo.Made());
+        try {
+            sim::FixtureFromVariable(path);
+            ADD_FAILURE() << "a FIFO read as a fixture file";
+        } catch (const sim::FixtureFileError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "cannot read the fixture file \"" + path + "\": It is not a file");
+        }
+        EXPECT_EQ(fifo.Readers(), 0);
+    }
+    std::filesystem::remove_all(folder);
 }

@@ -218,6 +218,42 @@ TEST_F(DialogTest, NewEntriesAreRememberedAndOfferedNextTime) {
     EXPECT_EQ(frm->SerialNumberList, (Strings{"0042"})); // an empty text never enters a list
 }
 
+TEST_F(DialogTest, BlanksAroundATextAreNoPartOfIt) {
+    frm->OperatorList = {"Ann"};
+    frm->ModelList = {"M-100"};
+    frm->SerialNumberList = {"0042"};
+    const struct {
+        const char* typed;
+        const char* stored; // the header value, and the entry when not empty
+    } operators[] = {
+        {"   ", ""},         // blanks only: empty, not remembered
+        {"\t Ann  ", "Ann"}, // the remembered name, not a second one
+        {"\xC2\xA0"
+         "Bob\xE3\x80\x80",
+         "Bob"},              // a no-break and an ideographic space, pasted
+        {"Jo Ann", "Jo Ann"}, // blanks inside stay
+    };
+    for (const auto& c : operators) {
+        ShowSerial([&](TSerialFrm& d) {
+            d.ComboBoxOperator->setEditText(QString::fromUtf8(c.typed));
+            d.ComboBoxModel->setEditText("M-100 ");
+            d.ComboBoxSerialNumber->setEditText(" \t ");
+            d.ButtonOK->click();
+        });
+        EXPECT_EQ(frm->OperatorName, c.stored) << c.typed;
+        EXPECT_EQ(frm->ModelName, "M-100") << c.typed;
+        EXPECT_EQ(frm->SerialNumber, "") << c.typed;
+    }
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob", "Jo Ann"}));
+    EXPECT_EQ(frm->ModelList, (Strings{"M-100"}));
+    EXPECT_EQ(frm->SerialNumberList, (Strings{"0042"}));
+    // The stored value is found again among the entries.
+    ShowSerial([](TSerialFrm& d) {
+        EXPECT_EQ(d.ComboBoxModel->currentIndex(), 0);
+        d.ButtonOK->click();
+    });
+}
+
 TEST_F(DialogTest, PreselectionMatches) {
     // Lists from a hand-edited file may hold an entry twice: the last match stays selected.
     frm->OperatorList = {"Ann", "Bob", "Ann"};

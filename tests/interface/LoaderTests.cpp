@@ -14,16 +14,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "definitions/DataFolders.h"
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
 #include "interface/widgets/ImageControl.h"
 #include "interface/widgets/TrackBar.h"
 #include "results/DiagramGeometry.h"
 #include "tests/support/FakeFtdi.h"
+#include "tests/support/FileSystemCases.h"
 #include "tests/support/TestServices.h"
 
 using namespace testing_support;
@@ -332,17 +336,22 @@ TEST_F(LoaderTest, ConflictingLineClearsTheWindowInOrderAndKeepsWhatTheNameAllow
 }
 
 TEST_F(LoaderTest, FileThatCannotBeReadShowsTheFileErrorAndClearsTheWindow) {
-    // Both were offered when the list was made; then one went, the other became a folder.
+    // All were offered when the list was made; then one went, one became a folder, and a FIFO
+    // took the place of the last, which must not hold the window up.
     Start({{"Cable pairs and marks", "A1 B1\nA2 T B2\n@500V\n"},
            {"Cable gone", "A1 B1\n"},
-           {"Cable now a folder", "A1 B1\n"}});
+           {"Cable now a folder", "A1 B1\n"},
+           {"Cable now a FIFO", "A1 B1\n"}});
     ASSERT_TRUE(QFile::remove(TestsPath("Cable gone")));
     ASSERT_TRUE(QFile::remove(TestsPath("Cable now a folder")));
     ASSERT_TRUE(QDir().mkdir(TestsPath("Cable now a folder")));
+    ASSERT_TRUE(QFile::remove(TestsPath("Cable now a FIFO")));
+    FifoWatch fifo(TestsPath("Cable now a FIFO").toStdString());
+    ASSERT_TRUE(fifo.Made());
     frm->SocketLimit = 96;
     frm->BoxNodeCount = 24;
 
-    for (const char* name : {"Cable gone", "Cable now a folder"}) {
+    for (const char* name : {"Cable gone", "Cable now a folder", "Cable now a FIFO"}) {
         SCOPED_TRACE(name);
         Pick("Calbrix box self-test");
         Pick("Cable pairs and marks");
@@ -387,6 +396,32 @@ TEST_F(LoaderTest, FileThatCannotBeReadShowsTheFileErrorAndClearsTheWindow) {
     Pick("Cable pairs and marks");
     EXPECT_EQ(Ticked(), "0111");
     EXPECT_EQ(frm->HtVoltage, 500);
+    EXPECT_EQ(fifo.Readers(), 0);
+}
+
+TEST_F(LoaderTest, AFifoNamedByTheSettingsHoldsNothingUpAtTheStart) {
+    FifoWatch fifo(TestsPath("Cable on a FIFO").toStdString());
+    ASSERT_TRUE(fifo.Made());
+    const auto folders = definitions::DataFoldersFor(p.process.dataRoot);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folders.Data)));
+    QFile settings(QString::fromStdString(folders.SettingsFile));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Settings]\r\nTestFile=Cable on a FIFO\r\n");
+    settings.close();
+
+    const auto begin = std::chrono::steady_clock::now();
+    Start();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    RecordProperty("start_ms", std::to_string(ms));
+    std::printf("window with a FIFO as the stored test: %.1f ms\n", ms);
+    EXPECT_EQ(frm->CableLst->currentText(), "Cable on a FIFO");
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Cannot read file \"" +
+                                                    TestsPath("Cable on a FIFO").toStdString() +
+                                                    "\". It is not a file."}));
+    EXPECT_EQ(UsedNodes(), 0);
+    EXPECT_TRUE(frm->CableLst->isEnabled());
+    EXPECT_EQ(fifo.Readers(), 0);
 }
 
 TEST_F(LoaderTest, ChoosingTheSameTestAgainReadsItsFileAgain) {

@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "interface/Serial.h"
 #include "interface/widgets/TrackBar.h"
 #include "tests/support/FakeFtdi.h"
+#include "tests/support/FileSystemCases.h"
 #include "tests/support/TestServices.h"
 
 using namespace testing_support;
@@ -140,6 +142,22 @@ TEST_F(SettingsFileTest, AListWithAGap) {
     EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob", "Carl", "Dan"}));
 }
 
+TEST_F(SettingsFileTest, BlanksAroundAListTextAreNoPartOfIt) {
+    // Hand-edited, or written by a version that kept what was typed: a text of blanks only is
+    // empty and ends its list, and an entry and the same with blanks are one.
+    Put("[Operators]\r\n0=\xC2\xA0"
+        "Ann\xC2\xA0\r\n1=Bob\r\n2=\xE3\x80\x80\r\n3=Dan\r\n"
+        "[Models]\r\n0=M-100\t\r\n1=  M-200\r\n");
+    Start();
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob"}));
+    EXPECT_EQ(frm->ModelList, (Strings{"M-100", "M-200"}));
+    frm->ModelName = "M-100";
+    const auto* dialog = new TSerialFrm(*frm);
+    EXPECT_EQ(dialog->ComboBoxModel->currentIndex(), 0);
+    Close();
+    EXPECT_NE(Get().find("0=Ann\r\n1=Bob\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFileTest, IndexesBeyondTheirLists) {
     Put("[Settings]\nNodeRange=7\n[AdvancedSettings]\nIsoTime=7\nIsoThreshold=5\n");
     Start();
@@ -162,6 +180,50 @@ TEST_F(SettingsFileTest, SaveWithoutAPathWritesNothing) {
     frm->RunsSinceSelfTest = 9;
     frm->SaveSettings("");
     EXPECT_EQ(Get(), "[Service]\nCounter=3\n");
+}
+
+TEST_F(SettingsFileTest, ASessionSurvivesAClosingInAFolderThatTakesNoNewFile) {
+    // The operator's own settings file in a data folder that an administrator locked.
+    Put("[Service]\r\nCounter=4\r\n[Operators]\r\n0=Ann\r\n");
+    const auto folders = definitions::DataFoldersFor(p.process.dataRoot);
+    ASSERT_TRUE(AsOrdinaryUser::Give(path));
+    namespace fs = std::filesystem;
+    fs::permissions(p.process.dataRoot, fs::perms(0755));
+    fs::permissions(folders.Data, fs::perms(0555));
+    {
+        AsOrdinaryUser user;
+        if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+        Start();
+        EXPECT_EQ(frm->RunsSinceSelfTest, 4);
+        frm->RunsSinceSelfTest = 5;
+        frm->CheckBoxAutomatic->setChecked(false);
+        frm->OperatorList.push_back("Bob"); // as the report information dialog adds a name
+        Close();
+        EXPECT_TRUE(p.boxes.History().empty());
+        Start();
+        EXPECT_EQ(frm->RunsSinceSelfTest, 5);
+        EXPECT_FALSE(frm->CheckBoxAutomatic->isChecked());
+        EXPECT_EQ(frm->OperatorList, (Strings{"Ann", "Bob"}));
+        frm.reset();
+    }
+    fs::permissions(folders.Data, fs::perms(0755));
+}
+
+TEST_F(SettingsFileTest, AFifoInPlaceOfTheFileHoldsNothingUpAndIsKept) {
+    FifoWatch fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    const double ms = Start();
+    ExpectDefaults(); // a file that cannot be read, as none: no message at the start
+    RecordProperty("start_ms", std::to_string(ms));
+    std::printf("window with a FIFO as settings file: %.1f ms\n", ms);
+    // The closing cannot save over it: it says so, and the second closing closes.
+    EXPECT_FALSE(frm->close());
+    ASSERT_EQ(p.boxes.History().size(), 1u);
+    EXPECT_EQ(p.boxes.History()[0].Request.Text,
+              "Cannot read file \"" + path + "\". It is not a file.");
+    EXPECT_TRUE(frm->close());
+    EXPECT_EQ(fifo.Readers(), 0);
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 // --- hostile files ------------------------------------------------------------------------

@@ -10,9 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileSystemCases.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -24,6 +27,7 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 TEST(IniDocumentTest, ReadingRules) {
     const auto doc = IniDocument::Parse("Orphan=before any section\n"
@@ -126,12 +130,108 @@ TEST(IniDocumentTest, Encodings) {
         EXPECT_EQ(IniDocument::Parse(written).Find("Operators", "0"), c.operatorName) << c.what;
     }
     // Broken UTF-16: a lone surrogate and an odd last byte become replacement characters.
-    EXPECT_EQ(DecodeIniText(std::string("\xFF\xFE"
-                                        "a\0\x00\xD8"
-                                        "b\0c",
-                                        9)),
+    EXPECT_EQ(DecodeText(std::string("\xFF\xFE"
+                                     "a\0\x00\xD8"
+                                     "b\0c",
+                                     9)),
               "a\xEF\xBF\xBD"
               "b\xEF\xBF\xBD");
+}
+
+TEST(IniDocumentTest, EachLineHasItsOwnEncoding) {
+    // Files the program wrote in UTF-8, touched by a Windows editor in one place.
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string first, second; // operators 0 and 1, UTF-8
+        std::string comment;       // the comment line as written back
+    } cases[] = {
+        {"a Windows-1252 comment", "[Operators]\r\n; caf\xE9\r\n0=J\xC3\xBCrgen Gro\xC3\x9F\r\n",
+         "J\xC3\xBCrgen Gro\xC3\x9F", "", "; caf\xC3\xA9"},
+        {"names of both kinds", "[Operators]\n0=J\xFCrgen \x80\n1=Zo\xC3\xAB\n; ok\n",
+         "J\xC3\xBCrgen \xE2\x82\xAC", "Zo\xC3\xAB", "; ok"},
+        // One stray byte makes its whole line Windows-1252, the UTF-8 in it included.
+        {"a line of both", "[Operators]\n0=Gro\xC3\x9F \xE9\n1=Gro\xC3\x9F\n;\n",
+         "Gro\xC3\x83\xC5\xB8 \xC3\xA9", "Gro\xC3\x9F", ";"},
+        // A section name in Windows-1252 is another section, and the next one is found.
+        {"a Windows-1252 section line", "[Oper\xE4tors]\n[Operators]\n0=Ann\n;\xA0\n", "Ann", "",
+         ";\xC2\xA0"},
+    };
+    for (const auto& c : cases) {
+        auto doc = IniDocument::Parse(c.bytes);
+        EXPECT_EQ(doc.Find("Operators", "0"), c.first) << c.what;
+        EXPECT_EQ(doc.Find("Operators", "1").value_or(""), c.second) << c.what;
+        doc.Write("Service", "Counter", "1");
+        const std::string written = doc.Serialize();
+        EXPECT_NE(written.find("\r\n" + c.comment + "\r\n"), std::string::npos) << c.what;
+        EXPECT_TRUE(IsUtf8(written)) << c.what;
+        // Read back, every line is UTF-8 and means the same.
+        const auto again = IniDocument::Parse(written);
+        EXPECT_EQ(again.Find("Operators", "0"), c.first) << c.what;
+        EXPECT_EQ(again.Serialize(), written) << c.what;
+    }
+}
+
+TEST(IniDocumentTest, CrLfAndCrAloneEndALine) {
+    // The same settings with each editor's line ends, and a last line without one.
+    const std::string lines[] = {
+        "[Settings]", "TestFile=Cable X", "Automatic=0", "[Operators]", "0=Ann", "1=Bob"};
+    for (const char* end : {"\r\n", "\n", "\r", "\n\r"}) {
+        std::string bytes;
+        for (const auto& line : lines) bytes += line + end;
+        bytes.resize(bytes.size() - std::strlen(end));
+        auto doc = IniDocument::Parse(bytes);
+        SCOPED_TRACE(testing::PrintToString(std::string(end)));
+        EXPECT_EQ(doc.Find("Settings", "TestFile"), "Cable X");
+        EXPECT_EQ(doc.Find("Settings", "Automatic"), "0");
+        EXPECT_EQ(doc.Find("Operators", "1"), "Bob");
+        // A save rewrites the keys in place and adds no second copy of any section.
+        doc.Write("Settings", "TestFile", "Cable X");
+        doc.Write("Settings", "Automatic", "1");
+        doc.Write("Operators", "0", "Ann");
+        doc.Write("Operators", "1", "Bob");
+        const std::string blank = std::string(end) == "\n\r" ? "\r\n" : ""; // LF, then CR
+        std::string expected;
+        for (const auto& line : lines)
+            expected += (line == "Automatic=0" ? "Automatic=1" : line) + "\r\n" + blank;
+        if (!blank.empty()) expected.resize(expected.size() - 2);
+        EXPECT_EQ(doc.Serialize(), expected);
+    }
+}
+
+// Text as UTF-16 without a byte-order mark.
+std::string Utf16NoMark(std::u16string_view text, bool bigEndian) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(IniDocumentTest, Utf16WithoutAByteOrderMark) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::optional<std::string> operatorName;
+    } cases[] = {
+        {"little-endian", Utf16NoMark(u"[Operators]\r\n0=J\u00FCrgen\r\n", false), "J\xC3\xBCrgen"},
+        {"big-endian", Utf16NoMark(u"[Operators]\r\n0=J\u00FCrgen\r\n", true), "J\xC3\xBCrgen"},
+        // A character beyond Latin-1 in the first line does not hide the zeros of the others.
+        {"with a euro sign", Utf16NoMark(u"[Operators]\n0=\u20AC\n", false), "\xE2\x82\xAC"},
+        // 8-bit text with a few stray zeros is no UTF-16; the zeros read as blanks.
+        {"stray zeros", "[Operators]\n0=A\0n\0n\n"s, "A n n"},
+    };
+    for (const auto& c : cases) {
+        const auto doc = IniDocument::Parse(c.bytes);
+        EXPECT_EQ(doc.Find("Operators", "0"), c.operatorName) << c.what;
+        const std::string written = doc.Serialize();
+        EXPECT_EQ(written.find('\0'), std::string::npos) << c.what;
+        EXPECT_EQ(IniDocument::Parse(written).Find("Operators", "0"), c.operatorName) << c.what;
+    }
+    EXPECT_EQ(IniDocument::Parse(Utf16NoMark(u"[Operators]\r\n0=Ann\r\n", false)).Serialize(),
+              "[Operators]\r\n0=Ann\r\n");
 }
 
 TEST(IniDocumentTest, WritesKeepWhatTheyDoNotTouch) {
@@ -357,6 +457,126 @@ TEST_F(IniFileTest, WhatIsNoFileIsNeitherReadNorReplaced) {
     }
     EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
     EXPECT_TRUE(fs::is_directory(path));
+}
+
+TEST_F(IniFileTest, AFifoIsNeitherWaitedOnNorReplaced) {
+    testing_support::FifoWatch fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    try {
+        IniFile file(path);
+        ADD_FAILURE() << "a FIFO read as a settings file";
+    } catch (const IniFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\". It is not a file.");
+    }
+    EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
+    EXPECT_EQ(fifo.Readers(), 0); // never opened: a start would have waited there
+    struct stat st {};
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// --- permissions, tried as an ordinary user ------------------------------------------------
+
+struct Owner {
+    uid_t uid;
+    ino_t inode;
+};
+Owner OwnerOf(const std::string& file) {
+    struct stat st {};
+    EXPECT_EQ(::stat(file.c_str(), &st), 0);
+    return {st.st_uid, st.st_ino};
+}
+
+TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
+    Put("[S]\nk=a value longer than the one that replaces it\n; kept\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0); // nobody may add a file to it
+    const ino_t inode = OwnerOf(path).inode;
+    {
+        testing_support::AsOrdinaryUser user;
+        if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+        IniFile file(path);
+        file.WriteInteger("S", "k", 2);
+        file.WriteString("Operators", "0", "Ann");
+        EXPECT_EQ(ErrorOfSave(file), "(saved)");
+    }
+    EXPECT_EQ(Get(), "[S]\r\nk=2\r\n; kept\r\n\r\n[Operators]\r\n0=Ann\r\n");
+    EXPECT_EQ(OwnerOf(path).inode, inode);
+    EXPECT_EQ(Leftovers(), 0);
+}
+
+TEST_F(IniFileTest, AFailureInPlaceSaysTheFileMayBeIncomplete) {
+    Put("[Operators]\n0=Ann\n");
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
+    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    testing_support::AsOrdinaryUser user;
+    if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+    IniFile file(path);
+    for (int i = 1; i < 200; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
+    InjectWriteFault(WriteFault{.afterBytes = 100, .kind = WriteFault::Kind::Fail, .error = EIO});
+    EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path +
+                                     "\". Input/output error. The file was being written in "
+                                     "place and may be incomplete.");
+    // The next save puts it right.
+    file.UpdateFile();
+    EXPECT_EQ(IniFile(path).ReadString("Operators", "199", ""), "Operator");
+}
+
+TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {
+    if (!testing_support::AsOrdinaryUser::Root())
+        GTEST_SKIP() << "only root can give a file to another owner";
+    // Root's file in the ordinary user's folder: the user could replace it by a rename.
+    const struct {
+        mode_t mode;
+        const char* error; // nullptr: saved
+    } cases[] = {
+        {0644, "The file is read-only"},
+        {0666, nullptr}, // writable for all, and written in place: root stays the owner
+    };
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(folder));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Put("[Service]\nCounter=1\n");
+        ASSERT_EQ(::chown(path.c_str(), 0, 0), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        const ino_t inode = OwnerOf(path).inode;
+        {
+            testing_support::AsOrdinaryUser user;
+            if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+            IniFile file(path);
+            file.WriteInteger("Service", "Counter", 2);
+            EXPECT_EQ(ErrorOfSave(file),
+                      c.error ? "Cannot write file \"" + path + "\". " + c.error + "." : "(saved)");
+        }
+        EXPECT_EQ(Get(), c.error ? "[Service]\nCounter=1\n" : "[Service]\r\nCounter=2\r\n");
+        EXPECT_EQ(OwnerOf(path).uid, 0u);
+        EXPECT_EQ(OwnerOf(path).inode, inode);
+        EXPECT_EQ(Leftovers(), 0);
+        ASSERT_EQ(::unlink(path.c_str()), 0);
+    }
+}
+
+TEST_F(IniFileTest, RootsSaveLeavesTheFileToItsOwner) {
+    if (!testing_support::AsOrdinaryUser::Root()) GTEST_SKIP() << "a save by root";
+    Put("[Service]\nCounter=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
+    IniFile file(path);
+    file.WriteInteger("Service", "Counter", 2);
+    file.UpdateFile();
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, testing_support::AsOrdinaryUser::Uid);
+    EXPECT_EQ(st.st_gid, testing_support::AsOrdinaryUser::Gid);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Get(), "[Service]\r\nCounter=2\r\n");
+    // Still the user's: the user can save it again.
+    ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+    testing_support::AsOrdinaryUser user;
+    if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+    file.WriteInteger("Service", "Counter", 3);
+    EXPECT_EQ(ErrorOfSave(file), "(saved)");
 }
 
 TEST_F(IniFileTest, HugeFileIsNotRead) {

@@ -19,6 +19,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@
 #include "platform/canvas/Jpeg.h"
 #include "results/Certificates.h"
 #include "tests/support/FakeFtdi.h"
+#include "tests/support/FileSystemCases.h"
 #include "tests/support/TestServices.h"
 
 using namespace testing_support;
@@ -294,11 +296,12 @@ TEST(CertificateLayout, TheCountAgreesWithThePagesPrinted) {
 }
 
 TEST(CertificateTitle, FirstLineOfTheTitleFileOrTheDefault) {
+    using namespace std::string_literals;
     const struct {
-        const char* contents; // nullptr: no file
+        std::optional<std::string> contents; // none: no file
         const char* title;
     } cases[] = {
-        {nullptr, "Electrical Test"},
+        {std::nullopt, "Electrical Test"},
         {"", "Electrical Test"}, // a file without any line
         {"\xEF\xBB\xBF", "Electrical Test"},
         {"Continuity certificate", "Continuity certificate"},
@@ -306,6 +309,10 @@ TEST(CertificateTitle, FirstLineOfTheTitleFileOrTheDefault) {
         {"\xEF\xBB\xBFTest \xC3\xA9lectrique\n", "Test \xC3\xA9lectrique"},
         {"Test \xE9lectrique\n", "Test \xC3\xA9lectrique"}, // a single-byte code page
         {"\nSecond line", ""},                              // the first line is empty
+        {"Old editor\rSecond line\r", "Old editor"},        // CR alone ends a line too
+        {"Prix \x80 10\r\n", "Prix \xE2\x82\xAC 10"},       // Windows-1252, not Latin-1
+        {"\xFF\xFET\0i\0t\0l\0e\0\r\0\n\0"s, "Title"},      // UTF-16 with its mark
+        {"T\0i\0t\0l\0e\0\n\0"s, "Title"},                  // UTF-16 without it
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;
@@ -313,11 +320,20 @@ TEST(CertificateTitle, FirstLineOfTheTitleFileOrTheDefault) {
         if (c.contents) {
             QFile file(dir.filePath("CertifTitle.txt"));
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(c.contents);
+            file.write(c.contents->data(), static_cast<qint64>(c.contents->size()));
         }
         EXPECT_EQ(results::CertificateTitle(dir.path().toStdString() + "/"), c.title)
-            << (c.contents ? c.contents : "(no file)");
+            << testing::PrintToString(c.contents.value_or("(no file)"));
     }
+}
+
+TEST(CertificateTitle, AFifoIsAsGoodAsNoFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    testing_support::FifoWatch fifo(dir.filePath("CertifTitle.txt").toStdString());
+    ASSERT_TRUE(fifo.Made());
+    EXPECT_EQ(results::CertificateTitle(dir.path().toStdString() + "/"), "Electrical Test");
+    EXPECT_EQ(fifo.Readers(), 0);
 }
 
 TEST(CertificateBackground, AnEmbeddedBaselineJfifPictureAt72Dpi) {

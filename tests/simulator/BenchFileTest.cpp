@@ -11,6 +11,7 @@
 
 #include "simulator/BenchFile.h"
 #include "simulator/Timing.h"
+#include "tests/support/FileSystemCases.h"
 
 namespace {
 
@@ -161,6 +162,12 @@ TEST_F(BenchFileOnDisk, FilesThatAreNotABenchAreRefused) {
     EXPECT_EQ(LoadError(folder + "/missing.bench"),
               "cannot open the bench file \"" + folder +
                   "/missing.bench\": No such file or directory");
+    // A FIFO given by mistake is refused without being opened: the start does not wait on it.
+    testing_support::FifoWatch fifo(folder + "/fifo.bench");
+    ASSERT_TRUE(fifo.Made());
+    EXPECT_EQ(LoadError(folder + "/fifo.bench"),
+              "the bench file \"" + folder + "/fifo.bench\" is not a file (a FIFO or a device)");
+    EXPECT_EQ(fifo.Readers(), 0);
 
     // Comments only: the size alone decides.
     const std::string line = "# " + std::string(1021, '-') + "\n"; // 1 KB
