@@ -162,21 +162,24 @@ TEST(RunTest, StreamFailuresNameTheConfigurationBeingReceived) {
     struct Case {
         int bytes;
         std::string configuration;
-        std::string progress;
+        Lines progress; // the last progress line, none inside the first configuration
     } cases[] = {
-        {25 * 75 + 30, "B-2", ProgressLine(24)},
-        {156 * 75, "5-13", ProgressLine(155)}, // 49 %
-        {311 * 75 + 74, "11-24", ProgressLine(310)},
+        {0, "A-1", {}},
+        {30, "A-1", {}},
+        {25 * 75 + 30, "B-2", {ProgressLine(24)}},
+        {156 * 75, "5-13", {ProgressLine(155)}}, // 49 %
+        {311 * 75 + 74, "11-24", {ProgressLine(310)}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
         sim::FixtureSetup setup;
         setup.stopAfterBytes = c.bytes;
         Rig rig(setup);
         rig.Run();
-        const Lines log = rig.frm.LogLines();
-        ASSERT_EQ(log.size(), 5u);
-        EXPECT_EQ(log[0], c.progress);
-        EXPECT_EQ(log[2], "No reply from hardware for I/O configuration " + c.configuration);
+        Lines expected = c.progress;
+        for (const auto& line : StreamFailure(c.configuration)) expected.push_back(line);
+        EXPECT_EQ(rig.frm.LogLines(), expected);
+        EXPECT_EQ(rig.frm.Memo1->document()->blockCount(), static_cast<int>(expected.size()));
     }
 }
 
