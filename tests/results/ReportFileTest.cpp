@@ -114,6 +114,9 @@ TEST_F(ReportFileTest, FiveBlackHeaderLinesComeBeforeTheReport) {
 TEST_F(ReportFileTest, AnEmptyReportSavesTheHeaderAlone) {
     frm.CertDate = frm.OperatorName = frm.ModelName = frm.SerialNumber = "";
     EXPECT_EQ(SaveAs("empty.txt"), "Date :  \nOperator :  \nModel :  \nSerial # :  \n\n");
+    // A report whose one line is empty is no empty report: the file has that line too.
+    frm.AddReportLine("", platform::clWindowText, 0);
+    EXPECT_EQ(SaveAs("one line.txt"), "Date :  \nOperator :  \nModel :  \nSerial # :  \n\n\n");
 }
 
 TEST_F(ReportFileTest, ARichSaveAfterAPlainOneKeepsTheColours) {
