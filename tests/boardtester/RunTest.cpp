@@ -9,6 +9,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <functional>
+#include <new>
+#include <stdexcept>
+
 #include "boardtester/Main.h"
 #include "boardtester/UpDown.h"
 #include "interface/widgets/ImageControl.h"
@@ -218,6 +222,33 @@ TEST(RunTest, PortsThatCannotBeOpened) {
         rig.fixture->SetAttached(false);
         rig.Run();
         EXPECT_EQ(rig.frm.LogLines(), (Lines{"Unable to open USB port"}));
+    }
+}
+
+TEST(RunTest, ErrorsOtherThanTheProgramsOwnAreLoggedAsRuntimeError) {
+    const struct {
+        const char* what;
+        std::function<void()> raise;
+        const char* logged;
+    } cases[] = {
+        {"port error", [] { throw PortError("Port err."); }, "Port err."},
+        {"port error without text", [] { throw PortError(""); }, "Runtime error"},
+        {"allocation", [] { throw std::bad_alloc(); }, "Runtime error"},
+        {"library error", [] { throw std::out_of_range("vector::_M_range_check"); },
+         "Runtime error"},
+        {"plain runtime error", [] { throw std::runtime_error("basic_string"); },
+         "Runtime error"},
+        {"not an exception class", [] { throw 42; }, "Runtime error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.frm.AddLogLine("earlier text");
+        rig.fakeSerial.shared.onOpen = c.raise;
+        rig.Run("Com 3");
+        EXPECT_EQ(rig.frm.LogLines(), (Lines{"earlier text", c.logged}));
+        EXPECT_TRUE(rig.frm.TestButton->isEnabled());
+        EXPECT_TRUE(rig.frm.PortComboBox->isEnabled());
     }
 }
 
