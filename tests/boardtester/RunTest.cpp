@@ -9,9 +9,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <chrono>
 #include <functional>
 #include <new>
 #include <stdexcept>
+#include <thread>
 
 #include "boardtester/Main.h"
 #include "boardtester/UpDown.h"
@@ -287,6 +289,33 @@ TEST(RunTest, WholeRunOverAPtyThroughTheSerialPort) {
                                          "Output 5 is defective (Vcc on 100% of relevant tests)"}));
     EXPECT_EQ(pty.Received(), (std::vector<uint8_t>{'T'}));
     EXPECT_TRUE(rig.frm.UpDownOutput->isEnabled());
+}
+
+TEST(RunTest, ComPortThatVanishesMidStreamEndsTheRunAtOnce) {
+    sim::FixtureSetup setup;
+    setup.ptyBaud = 0;
+    setup.stopAfterBytes = 100; // inside configuration A-2
+    auto pty = std::make_unique<sim::PtyFixture>(setup);
+    const std::string path = pty->DevicePath();
+    QtPortCtlFactory serial([&](int n) { return n == 2 ? path : std::string(); });
+    Rig rig({}, &serial);
+    // The adapter is pulled out once the fixture has sent what it sends.
+    std::thread pull([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (pty->SentCount() < 101 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pty.reset();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    rig.Run("Com 2");
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    pull.join();
+    Lines expected{ProgressLine(0)};
+    for (const auto& line : StreamFailure("A-2")) expected.push_back(line);
+    EXPECT_EQ(rig.frm.LogLines(), expected);
+    EXPECT_LT(elapsed, std::chrono::seconds(3)); // not the 10 s of a silent fixture
+    EXPECT_TRUE(rig.frm.TestButton->isEnabled());
 }
 
 TEST(RunTest, GridHasThePixelsOfItsSquaresDrawnBoxAfterBox) {
