@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -18,9 +19,11 @@
 #include "boardtester/Main.h"
 #include "boardtester/UpDown.h"
 #include "interface/widgets/ImageControl.h"
+#include "platform/qt/DisabledClickFilter.h"
 #include "platform/qt/QtPortCtl.h"
 #include "simulator/PtyFixture.h"
 #include "tests/boardtester/FakePortCtl.h"
+#include "tests/support/MouseClicks.h"
 #include "tests/support/TestServices.h"
 
 using namespace relmora;
@@ -316,6 +319,28 @@ TEST(RunTest, ComPortThatVanishesMidStreamEndsTheRunAtOnce) {
     EXPECT_EQ(rig.frm.LogLines(), expected);
     EXPECT_LT(elapsed, std::chrono::seconds(3)); // not the 10 s of a silent fixture
     EXPECT_TRUE(rig.frm.TestButton->isEnabled());
+}
+
+TEST(RunTest, ClickOnRunTestMadeDuringTheRunDoesNothingOnceTheRunEnds) {
+    Rig rig;
+    // The programs' application drops such clicks; here on the virtual clock, which stamps
+    // the clicks too.
+    DisabledClickFilter filter([&] { return static_cast<int64_t>(rig.NowMs()); });
+    qApp->installEventFilter(&filter);
+    rig.frm.show();
+    // The operator clicks again while the first run reads its stream (its second processing
+    // of window messages): the click waits in the queue, the button being disabled.
+    rig.p.events.At(2, [&] { testing_support::PostClick(rig.frm.TestButton, rig.NowMs()); });
+    testing_support::SendClick(rig.frm.TestButton, rig.NowMs());
+    EXPECT_EQ(rig.p.events.Calls(), 2u);
+    EXPECT_EQ(rig.frm.LogLines().back(), "No anomaly detected");
+    QCoreApplication::processEvents(); // the program takes its events again
+    EXPECT_EQ(rig.p.events.Calls(), 2u) << "a second run started";
+
+    // A click made now starts the next run.
+    testing_support::SendClick(rig.frm.TestButton, rig.NowMs());
+    EXPECT_EQ(rig.p.events.Calls(), 4u);
+    qApp->removeEventFilter(&filter);
 }
 
 TEST(RunTest, GridHasThePixelsOfItsSquaresDrawnBoxAfterBox) {
