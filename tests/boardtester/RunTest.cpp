@@ -241,8 +241,7 @@ TEST(RunTest, ErrorsOtherThanTheProgramsOwnAreLoggedAsRuntimeError) {
         {"allocation", [] { throw std::bad_alloc(); }, "Runtime error"},
         {"library error", [] { throw std::out_of_range("vector::_M_range_check"); },
          "Runtime error"},
-        {"plain runtime error", [] { throw std::runtime_error("basic_string"); },
-         "Runtime error"},
+        {"plain runtime error", [] { throw std::runtime_error("basic_string"); }, "Runtime error"},
         {"not an exception class", [] { throw 42; }, "Runtime error"},
     };
     for (const auto& c : cases) {

@@ -25,7 +25,7 @@ TEST(SaveDialogName, TypedNameGetsTheExtensionOfTheChosenFilter) {
         {"/data/report", 7, "/data/report.TXT"}, // no such filter
         {"/data/report.rtf", 1, "/data/report.rtf"},
         {"/data/report.txt", 0, "/data/report.txt"},
-        {"/data/report.", 0, "/data/report."},           // the dot says: no extension
+        {"/data/report.", 0, "/data/report."},                     // the dot says: no extension
         {"/data/my.reports/june", 0, "/data/my.reports/june.RTF"}, // a folder's dot is none
         {"/data/.hidden", 1, "/data/.hidden"},
         {"/data/", 0, "/data/"}, // no name to complete

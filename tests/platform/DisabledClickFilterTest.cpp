@@ -19,7 +19,7 @@ enum class Learnt { Yes, No };
 
 struct Case {
     const char* what;
-    int64_t madeAt; // ms on the filter's clock; disabled from 1000 to 5000
+    int64_t madeAt;      // ms on the filter's clock; disabled from 1000 to 5000
     int64_t stampOffset; // the window system's clock minus the filter's
     QEvent::Type press;
     Learnt learnt;

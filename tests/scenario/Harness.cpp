@@ -313,7 +313,7 @@ public:
         std::string path;
         std::string filter;
     };
-    std::deque<std::optional<SaveAnswer>> saveAnswers; // nothing: Cancel
+    std::deque<std::optional<SaveAnswer>> saveAnswers;   // nothing: Cancel
     std::deque<std::optional<QFont>> fontAnswers;        // nothing: Cancel
     std::deque<std::optional<std::string>> printAnswers; // a PDF file, nothing: Cancel
 

@@ -15,8 +15,8 @@ namespace testing_support {
 inline std::unique_ptr<QMouseEvent> MouseEvent(QEvent::Type type, QWidget* control,
                                                uint64_t madeMs) {
     const QPointF middle = QRectF(control->rect()).center();
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton
-                                                                     : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     auto event = std::make_unique<QMouseEvent>(type, middle, control->mapToGlobal(middle),
                                                Qt::LeftButton, held, Qt::NoModifier);
     event->setTimestamp(madeMs);

@@ -26,8 +26,8 @@ public:
         if (dialog.isVisible()) dialog.reject();
         return dialog.result();
     }
-    std::optional<platform::SaveChoice> AskSaveFile(
-        const platform::FileDialogRequest& request) override {
+    std::optional<platform::SaveChoice>
+    AskSaveFile(const platform::FileDialogRequest& request) override {
         saveRequests.push_back(request);
         if (saveAnswers.empty()) return {};
         auto answer = saveAnswers.front();
