@@ -19,7 +19,7 @@ enum class Learnt { Yes, No };
 
 struct Case {
     const char* what;
-    int64_t madeAt;      // ms on the filter's clock; disabled from 1000 to 5000
+    int64_t madeAt;      // ms from Base on the filter's clock; disabled from 1000 to 5000
     int64_t stampOffset; // the window system's clock minus the filter's
     QEvent::Type press;
     Learnt learnt;
@@ -27,19 +27,24 @@ struct Case {
     int clicks;
 };
 
+// The filter's clock: a machine up for two months.
+constexpr int64_t Base = 5'000'000'000;
+
 } // namespace
 
 TEST(DisabledClickFilterTest, ClickMadeWhileItsControlWasDisabledDoesNothing) {
     constexpr QEvent::Type Press = QEvent::MouseButtonPress;
     constexpr QEvent::Type Double = QEvent::MouseButtonDblClick;
-    constexpr int64_t Server = -4'000'000'000; // an X server that started after the program
+    // Milliseconds since the program started, as Qt stamps events without a window system.
+    constexpr int64_t SinceStart = -Base + 60'000;
     const Case cases[] = {
         {"made before the control was disabled", 500, 70000, Press, Learnt::Yes, false, 1},
         {"made as it was disabled", 1000, 70000, Press, Learnt::Yes, false, 0},
         {"made while disabled", 3000, 70000, Press, Learnt::Yes, false, 0},
         {"made just before it was enabled", 4990, 70000, Press, Learnt::Yes, false, 0},
         {"made once enabled", 5000, 70000, Press, Learnt::Yes, false, 1},
-        {"stamped by a clock ahead", 3000, Server, Press, Learnt::Yes, false, 0},
+        {"stamped by a clock behind", 3000, SinceStart, Press, Learnt::Yes, false, 0},
+        {"stamped by a clock behind, once enabled", 5000, SinceStart, Press, Learnt::Yes, false, 1},
         {"double click while disabled", 3000, 70000, Double, Learnt::Yes, false, 0},
         {"disabled with its parent", 3000, 70000, Press, Learnt::Yes, true, 0},
         // Without a prompt event to learn the window system's clock from, nothing is dropped.
@@ -63,20 +68,50 @@ TEST(DisabledClickFilterTest, ClickMadeWhileItsControlWasDisabledDoesNothing) {
             // A move over the window, handed over 1 ms after it was made.
             QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
-            move.setTimestamp(static_cast<uint64_t>(c.stampOffset + 100));
-            now = 101;
+            move.setTimestamp(static_cast<uint64_t>(Base + c.stampOffset + 100));
+            now = Base + 101;
             QCoreApplication::sendEvent(&parent, &move);
         }
-        now = 1000;
+        now = Base + 1000;
         disabled.setEnabled(false);
-        now = 5000;
+        now = Base + 5000;
         disabled.setEnabled(true);
-        PostClick(&button, static_cast<uint64_t>(c.stampOffset + c.madeAt), c.press);
-        now = 5200; // the program takes its events again
+        PostClick(&button, static_cast<uint64_t>(Base + c.stampOffset + c.madeAt), c.press);
+        now = Base + 5200; // the program takes its events again
         QCoreApplication::processEvents();
         EXPECT_EQ(clicks, c.clicks);
         qApp->removeEventFilter(&filter);
     }
+}
+
+TEST(DisabledClickFilterTest, WindowSystemClockThatWrapsIsLearntAgain) {
+    // An X server's clock is 32-bit milliseconds: it wraps every 49.7 days.
+    int64_t now = Base;
+    platform::DisabledClickFilter filter([&] { return now; });
+    qApp->installEventFilter(&filter);
+    QPushButton button("Run test");
+    button.resize(80, 24);
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    auto moveStampedAt = [&](uint64_t stamp) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        move.setTimestamp(stamp);
+        ++now;
+        QCoreApplication::sendEvent(&button, &move);
+    };
+    moveStampedAt(0xFFFFFFFFu - 50);
+    now += 60;
+    moveStampedAt(10); // the server's clock went round
+    const int64_t wrappedAt = now - 11;
+    now = Base + 1000;
+    button.setEnabled(false);
+    now = Base + 5000;
+    button.setEnabled(true);
+    PostClick(&button, static_cast<uint64_t>(Base + 3000 - wrappedAt));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(clicks, 0);
+    qApp->removeEventFilter(&filter);
 }
 
 TEST(DisabledClickFilterTest, ClickWithoutATimeStampStillClicks) {
