@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 
@@ -116,14 +115,12 @@ void TMainFrm::DiagnoseAnomalies() {
 }
 
 void TMainFrm::AddLogLine(const std::string& text) {
-    Memo1->appendPlainText(QString::fromStdString(text));
+    Memo1->AddLine(QString::fromStdString(text));
 }
 
 std::vector<std::string> TMainFrm::LogLines() const {
     std::vector<std::string> lines;
-    if (Memo1->document()->isEmpty()) return lines;
-    for (const QString& line : Memo1->toPlainText().split('\n'))
-        lines.push_back(line.toStdString());
+    for (const QString& line : Memo1->Lines()) lines.push_back(line.toStdString());
     return lines;
 }
 

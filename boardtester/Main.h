@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "boardtester/Diagnosis.h"
+#include "boardtester/LogMemo.h"
 #include "boardtester/Pattern.h"
 #include "boardtester/Portvirt.h"
 #include "platform/PortCtl.h"
@@ -22,7 +23,6 @@
 class QComboBox;
 class QGroupBox;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class ImageControl;
 
@@ -72,7 +72,7 @@ public:
     QComboBox* PortComboBox = nullptr;
     QPushButton* TestButton = nullptr;
     QLabel* LabelLog = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
+    LogMemo* Memo1 = nullptr;
     QGroupBox* GroupBoxConfiguration = nullptr;
     UpDown* UpDownInput = nullptr;
     QLabel* LabelInput = nullptr;

@@ -104,7 +104,7 @@ void TMainFrm::CreateControls() {
 
     LabelLog = Placed(new QLabel("Log", area), "LabelLog", 468, 0, 313, TextHeight);
     LabelLog->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    Memo1 = Placed(new QPlainTextEdit(area), "Memo1", 468, 16, 315, 285);
+    Memo1 = Placed(new LogMemo(area), "Memo1", 468, 16, 315, 285);
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 

@@ -28,8 +28,10 @@ constexpr uint8_t RunCommand = 'T';
 constexpr int HandshakeReply = 't';
 constexpr int HandshakeTimeoutMs = 500;
 constexpr int ByteTimeoutMs = 10000;
+constexpr const char* RuntimeErrorText = "Runtime error";
 
-// A failure of the run before the stream, worded for the log.
+// A failure of the run before the stream, worded for the log. With the ports' PortError these
+// are the program's own errors, whose texts the log shows.
 class RunFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
@@ -121,11 +123,15 @@ void TMainFrm::TestButtonClick() {
         DrawResultGrid();
         UpDownInput->setEnabled(true);
         UpDownOutput->setEnabled(true);
-    } catch (const std::exception& e) {
+    } catch (const RunFailure& e) {
+        AddLogLine(e.what());
+    } catch (const PortError& e) {
         const std::string text = e.what();
-        AddLogLine(text.empty() ? "Runtime error" : text);
+        AddLogLine(text.empty() ? RuntimeErrorText : text);
     } catch (...) {
-        AddLogLine("Runtime error");
+        // Not one of the program's own errors (a failed allocation, a library's check): its
+        // text would tell the operator nothing.
+        AddLogLine(RuntimeErrorText);
     }
     ResetConfiguration();
     for (QWidget* w : std::initializer_list<QWidget*>{

@@ -150,6 +150,11 @@ void TMainFrm::CreateControls() {
         Named(new ColorLabel("", GroupBox1), "StaticTextIsolationCB", 34, 85, 62, 16);
     StaticTextIsolationCB->hide();
     NodeRangeLst = Named(new QComboBox(GroupBox1), "NodeRangeLst", 8, 106, 219, 22);
+    // The first node of each window of 24: what a brevant unit without a size in its name
+    // offers until a name with a size fills the list. None is chosen.
+    for (const char* item : {"1", "25", "49", "73", "97", "121", "145", "169", "193"})
+        NodeRangeLst->addItem(item);
+    NodeRangeLst->setCurrentIndex(-1);
     NodeRangeLst->hide();
     CheckBoxAutomatic =
         Named(new QCheckBox("Automatic", GroupBox1), "CheckBoxAutomatic", 8, 134, 90, 18);

@@ -62,7 +62,8 @@ void TMainFrm::SaveReport() {
     PrintMemo->clear();
     PrintMemo->setFont(ReportMemo->font());
     QTextCursor cursor(PrintMemo->document());
-    const bool emptyReport = ReportMemo->document()->isEmpty();
+    // By its lines: a report of one empty line shows as an empty box.
+    const bool emptyReport = ReportLines().empty();
     if (!emptyReport) cursor.insertFragment(QTextDocumentFragment(ReportMemo->document()));
 
     QTextCharFormat plain;

@@ -1,7 +1,8 @@
 #pragma once
 // The application object of both programs: an exception that escapes an event handler is shown
 // in the application's standard exception box (the program's name as its caption) and the
-// message loop goes on.
+// message loop goes on. A click made on a control while it was disabled does nothing, also
+// when the program takes it only once the control is enabled again.
 
 #include <QApplication>
 
@@ -10,13 +11,16 @@
 #include <string>
 
 #include "platform/MessageBoxes.h"
+#include "platform/qt/DisabledClickFilter.h"
 
 namespace platform {
 
 class GuardedApplication final : public QApplication {
 public:
     GuardedApplication(int& argc, char** argv, std::string caption)
-        : QApplication(argc, argv), caption_(std::move(caption)) {}
+        : QApplication(argc, argv), caption_(std::move(caption)) {
+        installEventFilter(&disabledClicks_);
+    }
 
     // Where the box goes; until it is set, standard error.
     MessageBoxes* boxes = nullptr;
@@ -39,6 +43,7 @@ public:
 
 private:
     std::string caption_;
+    DisabledClickFilter disabledClicks_;
 };
 
 } // namespace platform

@@ -13,16 +13,46 @@ int QtDialogs::ShowModal(QDialog& dialog) {
     return dialog.exec();
 }
 
-std::optional<std::string> QtDialogs::SaveFileName(const FileDialogRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.Title),
-                       QString::fromStdString(request.InitialFolder),
-                       QString::fromStdString(request.Filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDefaultSuffix(QString::fromStdString(request.DefaultSuffix));
-    dialog.selectFile(QString::fromStdString(request.FileName));
+namespace {
+
+// The name the operator types gets the extension of the filter chosen when it is confirmed,
+// so the dialog's own question about replacing a file asks about the file that is written.
+class SaveFileDialog final : public QFileDialog {
+public:
+    explicit SaveFileDialog(const FileDialogRequest& request)
+        : QFileDialog(QApplication::activeWindow(), QString::fromStdString(request.Title),
+                      QString::fromStdString(request.InitialFolder),
+                      QString::fromStdString(request.Filter)),
+          request_(request) {
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        UseSuffixOfChosenFilter();
+        selectFile(QString::fromStdString(request.FileName));
+    }
+
+    int ChosenFilter() const {
+        return static_cast<int>(nameFilters().indexOf(selectedNameFilter()));
+    }
+
+    void accept() override {
+        UseSuffixOfChosenFilter();
+        QFileDialog::accept();
+    }
+
+private:
+    void UseSuffixOfChosenFilter() {
+        setDefaultSuffix(QString::fromStdString(SaveExtension(request_, ChosenFilter())));
+    }
+
+    const FileDialogRequest& request_;
+};
+
+} // namespace
+
+std::optional<SaveChoice> QtDialogs::AskSaveFile(const FileDialogRequest& request) {
+    SaveFileDialog dialog(request);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front().toStdString();
+    return SaveChoice{dialog.selectedFiles().front().toStdString(), dialog.ChosenFilter()};
 }
 
 bool QtDialogs::ChooseFont(QFont& font) {

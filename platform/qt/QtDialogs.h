@@ -8,7 +8,7 @@ namespace platform {
 class QtDialogs final : public Dialogs {
 public:
     int ShowModal(QDialog& dialog) override;
-    std::optional<std::string> SaveFileName(const FileDialogRequest& request) override;
+    std::optional<SaveChoice> AskSaveFile(const FileDialogRequest& request) override;
     bool ChooseFont(QFont& font) override;
     bool SetupPrinter(QPrinter& printer) override;
 };

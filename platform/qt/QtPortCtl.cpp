@@ -101,8 +101,15 @@ bool QtPortCtl::WaitForByte(int timeoutMs) {
     if (port_.bytesAvailable() > 0) return true;
     QDeadlineTimer deadline(std::max(timeoutMs, 0));
     for (;;) {
-        port_.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
+        port_.clearError();
+        const bool ready =
+            port_.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 0)));
         if (port_.bytesAvailable() > 0) return true;
+        // A device that is gone (an adapter pulled out, a pty whose other side closed) fails
+        // every wait at once: the wait ends as a time-out now instead of spinning to its end.
+        const QSerialPort::SerialPortError error = port_.error();
+        if (!ready && error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+            return false;
         if (deadline.hasExpired() || !port_.isOpen()) return false;
     }
 }

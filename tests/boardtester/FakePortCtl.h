@@ -3,6 +3,7 @@
 // answers reads from a queue of received bytes.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -20,6 +21,7 @@ public:
         std::deque<uint8_t> received;
         std::vector<uint8_t> written;
         int openResult = 1;
+        std::function<void()> onOpen; // may raise, as a failing control does
         bool opened = false;
         bool destroyed = false;
     };
@@ -28,6 +30,7 @@ public:
 
     int Open() override {
         s_.log.push_back("Open");
+        if (s_.onOpen) s_.onOpen();
         s_.opened = s_.openResult != 0 && s_.openResult != -1;
         return s_.openResult;
     }

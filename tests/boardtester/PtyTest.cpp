@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "boardtester/Portcom.h"
@@ -20,6 +26,44 @@ sim::FixtureSetup FastFixture() {
     sim::FixtureSetup setup;
     setup.ptyBaud = 0;
     return setup;
+}
+
+// A raw pseudo-terminal of the test's own: the test writes on the master side and can close
+// it, as a USB-serial adapter that is pulled out.
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        termios tio{};
+        if (tcgetattr(master_, &tio) == 0) {
+            cfmakeraw(&tio);
+            tcsetattr(master_, TCSANOW, &tio);
+        }
+        path_ = ptsname(master_);
+    }
+    ~Pty() { HangUp(); }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    const std::string& Path() const { return path_; }
+    bool Send(const char* bytes, size_t n) {
+        return master_ >= 0 && ::write(master_, bytes, n) == static_cast<ssize_t>(n);
+    }
+    void HangUp() {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 } // namespace
@@ -77,4 +121,41 @@ TEST(PtyTest, SerialPortOpensOnAPtyAndDropsWhatCameBefore) {
     EXPECT_GE(port.ReadByte(2000), 0);
     port.Close();
     EXPECT_EQ(port.PortNumber, 0);
+}
+
+TEST(PtyTest, WaitOnADeviceThatVanishedEndsAtOnceWithoutBurningTheProcessor) {
+    Pty pty;
+    ASSERT_FALSE(pty.Path().empty());
+    platform::QtPortCtl ctl([&](int) { return pty.Path(); });
+    ctl.SetProperty(platform::DispPortNumber, 1);
+    ctl.SetProperty(platform::DispBaudRate, 38400);
+    ASSERT_NE(ctl.Open(), 0);
+    // A line that is there but silent waits its whole time.
+    const auto silentStart = std::chrono::steady_clock::now();
+    EXPECT_EQ(ctl.ReadByteTimed(300), -1);
+    EXPECT_GE(std::chrono::steady_clock::now() - silentStart, std::chrono::milliseconds(290));
+    ASSERT_TRUE(pty.Send("tab", 3));
+    EXPECT_EQ(ctl.ReadByteTimed(2000), 't');
+
+    // Pulled out mid-stream, while the program waits for its next byte.
+    std::thread pull([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pty.HangUp();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = ThreadCpuSeconds();
+    EXPECT_EQ(ctl.ReadByteTimed(10000), 'a'); // what the line had still comes
+    EXPECT_EQ(ctl.ReadByteTimed(10000), 'b');
+    EXPECT_EQ(ctl.ReadByteTimed(10000), -1);
+    uint8_t block[5];
+    EXPECT_EQ(ctl.ReadByteBufferTimed(block, 5, 10000), 0);
+    EXPECT_EQ(ctl.ReadByteTimed(10000), -1);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = ThreadCpuSeconds() - cpuStart;
+    pull.join();
+    // Each wait on the vanished line is a time-out at once, not a 10 s spin.
+    EXPECT_LT(elapsed, 2.0);
+    EXPECT_LT(cpu, 0.5);
+    ctl.Close();
 }

@@ -4,17 +4,26 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <chrono>
+#include <functional>
+#include <new>
+#include <stdexcept>
+#include <thread>
+
 #include "boardtester/Main.h"
 #include "boardtester/UpDown.h"
 #include "interface/widgets/ImageControl.h"
+#include "platform/qt/DisabledClickFilter.h"
 #include "platform/qt/QtPortCtl.h"
 #include "simulator/PtyFixture.h"
 #include "tests/boardtester/FakePortCtl.h"
+#include "tests/support/MouseClicks.h"
 #include "tests/support/TestServices.h"
 
 using namespace relmora;
@@ -162,21 +171,24 @@ TEST(RunTest, StreamFailuresNameTheConfigurationBeingReceived) {
     struct Case {
         int bytes;
         std::string configuration;
-        std::string progress;
+        Lines progress; // the last progress line, none inside the first configuration
     } cases[] = {
-        {25 * 75 + 30, "B-2", ProgressLine(24)},
-        {156 * 75, "5-13", ProgressLine(155)}, // 49 %
-        {311 * 75 + 74, "11-24", ProgressLine(310)},
+        {0, "A-1", {}},
+        {30, "A-1", {}},
+        {25 * 75 + 30, "B-2", {ProgressLine(24)}},
+        {156 * 75, "5-13", {ProgressLine(155)}}, // 49 %
+        {311 * 75 + 74, "11-24", {ProgressLine(310)}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
         sim::FixtureSetup setup;
         setup.stopAfterBytes = c.bytes;
         Rig rig(setup);
         rig.Run();
-        const Lines log = rig.frm.LogLines();
-        ASSERT_EQ(log.size(), 5u);
-        EXPECT_EQ(log[0], c.progress);
-        EXPECT_EQ(log[2], "No reply from hardware for I/O configuration " + c.configuration);
+        Lines expected = c.progress;
+        for (const auto& line : StreamFailure(c.configuration)) expected.push_back(line);
+        EXPECT_EQ(rig.frm.LogLines(), expected);
+        EXPECT_EQ(rig.frm.Memo1->document()->blockCount(), static_cast<int>(expected.size()));
     }
 }
 
@@ -218,6 +230,32 @@ TEST(RunTest, PortsThatCannotBeOpened) {
     }
 }
 
+TEST(RunTest, ErrorsOtherThanTheProgramsOwnAreLoggedAsRuntimeError) {
+    const struct {
+        const char* what;
+        std::function<void()> raise;
+        const char* logged;
+    } cases[] = {
+        {"port error", [] { throw PortError("Port err."); }, "Port err."},
+        {"port error without text", [] { throw PortError(""); }, "Runtime error"},
+        {"allocation", [] { throw std::bad_alloc(); }, "Runtime error"},
+        {"library error", [] { throw std::out_of_range("vector::_M_range_check"); },
+         "Runtime error"},
+        {"plain runtime error", [] { throw std::runtime_error("basic_string"); }, "Runtime error"},
+        {"not an exception class", [] { throw 42; }, "Runtime error"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Rig rig;
+        rig.frm.AddLogLine("earlier text");
+        rig.fakeSerial.shared.onOpen = c.raise;
+        rig.Run("Com 3");
+        EXPECT_EQ(rig.frm.LogLines(), (Lines{"earlier text", c.logged}));
+        EXPECT_TRUE(rig.frm.TestButton->isEnabled());
+        EXPECT_TRUE(rig.frm.PortComboBox->isEnabled());
+    }
+}
+
 TEST(RunTest, SecondRunReplacesThePortAndClearsTheLogOnlyAfterTheHandshake) {
     sim::FixtureSetup setup;
     setup.board.openRelays.insert({2, 6});
@@ -253,6 +291,55 @@ TEST(RunTest, WholeRunOverAPtyThroughTheSerialPort) {
                                          "Output 5 is defective (Vcc on 100% of relevant tests)"}));
     EXPECT_EQ(pty.Received(), (std::vector<uint8_t>{'T'}));
     EXPECT_TRUE(rig.frm.UpDownOutput->isEnabled());
+}
+
+TEST(RunTest, ComPortThatVanishesMidStreamEndsTheRunAtOnce) {
+    sim::FixtureSetup setup;
+    setup.ptyBaud = 0;
+    setup.stopAfterBytes = 100; // inside configuration A-2
+    auto pty = std::make_unique<sim::PtyFixture>(setup);
+    const std::string path = pty->DevicePath();
+    QtPortCtlFactory serial([&](int n) { return n == 2 ? path : std::string(); });
+    Rig rig({}, &serial);
+    // The adapter is pulled out once the fixture has sent what it sends.
+    std::thread pull([&] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (pty->SentCount() < 101 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pty.reset();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    rig.Run("Com 2");
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    pull.join();
+    Lines expected{ProgressLine(0)};
+    for (const auto& line : StreamFailure("A-2")) expected.push_back(line);
+    EXPECT_EQ(rig.frm.LogLines(), expected);
+    EXPECT_LT(elapsed, std::chrono::seconds(3)); // not the 10 s of a silent fixture
+    EXPECT_TRUE(rig.frm.TestButton->isEnabled());
+}
+
+TEST(RunTest, ClickOnRunTestMadeDuringTheRunDoesNothingOnceTheRunEnds) {
+    Rig rig;
+    // The programs' application drops such clicks; here on the virtual clock, which stamps
+    // the clicks too.
+    DisabledClickFilter filter([&] { return static_cast<int64_t>(rig.NowMs()); });
+    qApp->installEventFilter(&filter);
+    rig.frm.show();
+    // The operator clicks again while the first run reads its stream (its second processing
+    // of window messages): the click waits in the queue, the button being disabled.
+    rig.p.events.At(2, [&] { testing_support::PostClick(rig.frm.TestButton, rig.NowMs()); });
+    testing_support::SendClick(rig.frm.TestButton, rig.NowMs());
+    EXPECT_EQ(rig.p.events.Calls(), 2u);
+    EXPECT_EQ(rig.frm.LogLines().back(), "No anomaly detected");
+    QCoreApplication::processEvents(); // the program takes its events again
+    EXPECT_EQ(rig.p.events.Calls(), 2u) << "a second run started";
+
+    // A click made now starts the next run.
+    testing_support::SendClick(rig.frm.TestButton, rig.NowMs());
+    EXPECT_EQ(rig.p.events.Calls(), 4u);
+    qApp->removeEventFilter(&filter);
 }
 
 TEST(RunTest, GridHasThePixelsOfItsSquaresDrawnBoxAfterBox) {

@@ -228,20 +228,23 @@ TEST_F(LoaderTest, NameWordsSetTheBoxesTheMeterAndTheNodeRangeList) {
         bool list;     // NodeRangeLst shown
         int listItems; // its items then (kept from before when the name gives no size)
     };
+    // The list is made holding the first node of each window of 24, none of them chosen.
+    const QStringList madeWith = {"1", "25", "49", "73", "97", "121", "145", "169", "193"};
     // In this order: the rows without a size see the items the row before left.
     const Row rows[] = {
-        {{"Cable empty", ""}, "0001", 10, false, 0},
-        {{"Cable pairs and marks", "A1 B1\nA2 T B2\n"}, "0111", 10, false, 0},
-        {{"Cable pairs", "A1 B1\n"}, "0101", 10, false, 0},
-        {{"Cable marks only", "A1 T 0\n"}, "0011", 10, false, 0},
-        {{"Connecting box empty", ""}, "0001", 10, false, 0},
-        {{"Connecting box pairs and marks", "A1 B1\nA2 T B2\n"}, "0101", 10, false, 0},
-        {{"Tolvex   2ch unit", ""}, "1001", 2, false, 0},
-        {{"Tolvex   4ch unit", "A1 B1\nA2 T B2\n"}, "0000", 4, false, 0},
-        {{"Tolvex   2ch and tolvex 10ch", ""}, "1001", 2, false, 0},
-        {{"Tolvex 10ch", ""}, "1001", 10, false, 0},
-        {{"Tolvex 2ch one space", ""}, "0000", 10, false, 0},
-        {{"Zelph Pro meter", ""}, "1001", 10, false, 0},
+        {{"Cable empty", ""}, "0001", 10, false, 9},
+        {{"Cable pairs and marks", "A1 B1\nA2 T B2\n"}, "0111", 10, false, 9},
+        {{"Cable pairs", "A1 B1\n"}, "0101", 10, false, 9},
+        {{"Cable marks only", "A1 T 0\n"}, "0011", 10, false, 9},
+        {{"Connecting box empty", ""}, "0001", 10, false, 9},
+        {{"Connecting box pairs and marks", "A1 B1\nA2 T B2\n"}, "0101", 10, false, 9},
+        {{"Tolvex   2ch unit", ""}, "1001", 2, false, 9},
+        {{"Tolvex   4ch unit", "A1 B1\nA2 T B2\n"}, "0000", 4, false, 9},
+        {{"Tolvex   2ch and tolvex 10ch", ""}, "1001", 2, false, 9},
+        {{"Tolvex 10ch", ""}, "1001", 10, false, 9},
+        {{"Tolvex 2ch one space", ""}, "0000", 10, false, 9},
+        {{"Zelph Pro meter", ""}, "1001", 10, false, 9},
+        {{"Brevant without a size", ""}, "1001", 10, true, 9},
         {{"BREVANT 48", "A1 0\n"}, "1001", 10, true, 84},
         {{"Brevant tolvex   4ch", ""}, "1001", 4, true, 84},
         {{"Brevant 24 and 192", ""}, "1001", 10, true, 78},
@@ -270,7 +273,13 @@ TEST_F(LoaderTest, NameWordsSetTheBoxesTheMeterAndTheNodeRangeList) {
         EXPECT_EQ(frm->MeterChannels, row.channels);
         EXPECT_EQ(!frm->NodeRangeLst->isHidden(), row.list);
         EXPECT_EQ(frm->NodeRangeLst->count(), row.listItems);
-        if (row.listItems > 0) {
+        if (row.listItems == madeWith.size()) {
+            QStringList items;
+            for (int i = 0; i < frm->NodeRangeLst->count(); ++i)
+                items << frm->NodeRangeLst->itemText(i);
+            EXPECT_EQ(items, madeWith);
+            EXPECT_EQ(frm->NodeRangeLst->currentIndex(), -1);
+        } else {
             EXPECT_EQ(frm->NodeRangeLst->currentIndex(), 0);
         }
         EXPECT_EQ(frm->LabelTests->text(), row.list ? RangeHeading : DefaultHeading);

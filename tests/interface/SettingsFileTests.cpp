@@ -159,7 +159,7 @@ TEST_F(SettingsFileTest, BlanksAroundAListTextAreNoPartOfIt) {
 }
 
 TEST_F(SettingsFileTest, IndexesBeyondTheirLists) {
-    Put("[Settings]\nNodeRange=7\n[AdvancedSettings]\nIsoTime=7\nIsoThreshold=5\n");
+    Put("[Settings]\nNodeRange=9\n[AdvancedSettings]\nIsoTime=7\nIsoThreshold=5\n");
     Start();
     EXPECT_EQ(frm->TimeLst->currentIndex(), -1);
     EXPECT_EQ(frm->TimingSteps, -1);

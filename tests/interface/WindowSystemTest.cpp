@@ -1,10 +1,12 @@
 // Captions and frames as the X server receives them, on a private Xvfb screen: Qt may append
 // the application's display name to a title on its way to the window system, or add a
 // maximise button the window does not ask for, neither of which the widgets' own state shows.
+// And clicks as the server makes them, stamped with its own clock.
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QWindow>
 
@@ -16,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -23,11 +26,13 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "interface/AppSetup.h"
 #include "interface/Main.h"
 #include "link/Portusb.h"
+#include "platform/qt/DisabledClickFilter.h"
 #include "platform/qt/QtMessageBoxes.h"
 #include "tests/support/FakeFtdi.h"
 #include "tests/support/TestServices.h"
@@ -179,6 +184,82 @@ TEST(WindowSystemTest, MessageBoxHasExactlyItsCaption) {
     ASSERT_TRUE(seen) << "no box was up";
     EXPECT_EQ(windowTitle, "Communication");
     EXPECT_EQ(title, "Communication");
+}
+
+// The pointer as a person moves and clicks it, through the server's test extension: the
+// server stamps each event with its own time.
+class FakePointer {
+public:
+    FakePointer() : connection_(xcb_connect(nullptr, nullptr)) {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    }
+    ~FakePointer() { xcb_disconnect(connection_); }
+    FakePointer(const FakePointer&) = delete;
+    FakePointer& operator=(const FakePointer&) = delete;
+
+    void MoveTo(QPoint at) { Fake(XCB_MOTION_NOTIFY, 0, at); }
+    void Click(QPoint at) {
+        MoveTo(at);
+        Fake(XCB_BUTTON_PRESS, 1, at);
+        Fake(XCB_BUTTON_RELEASE, 1, at);
+        // Once the server answers, it has made the events and sent them on to the program.
+        free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
+    }
+
+private:
+    void Fake(uint8_t type, uint8_t detail, QPoint at) {
+        xcb_test_fake_input(connection_, type, detail, XCB_CURRENT_TIME, root_,
+                            static_cast<int16_t>(at.x()), static_cast<int16_t>(at.y()), 0);
+    }
+
+    xcb_connection_t* connection_;
+    xcb_window_t root_ = 0;
+};
+
+// Takes the window system's events for that long, as an idle program does.
+void Idle(int ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < until) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+TEST(WindowSystemTest, ClickMadeWhileTheButtonWasDisabledDoesNothingOnceItIsEnabled) {
+    platform::DisabledClickFilter filter; // as the programs' application has it
+    qApp->installEventFilter(&filter);
+    QWidget window;
+    window.setGeometry(100, 100, 300, 200);
+    QPushButton button("Run test", &window);
+    button.setGeometry(50, 50, 100, 30);
+    int clicks = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    window.show();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!window.windowHandle()->isExposed() && std::chrono::steady_clock::now() < deadline)
+        Idle(10);
+    ASSERT_TRUE(window.windowHandle()->isExposed());
+    const QPoint middle = button.mapToGlobal(button.rect().center());
+
+    FakePointer pointer;
+    pointer.MoveTo(middle);
+    Idle(200);
+    pointer.Click(middle);
+    Idle(200);
+    ASSERT_EQ(clicks, 1);
+
+    // Busy with the button disabled: the click waits in the queue.
+    button.setEnabled(false);
+    pointer.Click(middle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    button.setEnabled(true);
+    Idle(300);
+    EXPECT_EQ(clicks, 1) << "the click made while the button was disabled clicked it";
+
+    pointer.Click(middle);
+    Idle(200);
+    EXPECT_EQ(clicks, 2);
+    qApp->removeEventFilter(&filter);
 }
 
 } // namespace

@@ -114,6 +114,9 @@ TEST_F(ReportFileTest, FiveBlackHeaderLinesComeBeforeTheReport) {
 TEST_F(ReportFileTest, AnEmptyReportSavesTheHeaderAlone) {
     frm.CertDate = frm.OperatorName = frm.ModelName = frm.SerialNumber = "";
     EXPECT_EQ(SaveAs("empty.txt"), "Date :  \nOperator :  \nModel :  \nSerial # :  \n\n");
+    // A report whose one line is empty is no empty report: the file has that line too.
+    frm.AddReportLine("", platform::clWindowText, 0);
+    EXPECT_EQ(SaveAs("one line.txt"), "Date :  \nOperator :  \nModel :  \nSerial # :  \n\n\n");
 }
 
 TEST_F(ReportFileTest, ARichSaveAfterAPlainOneKeepsTheColours) {
@@ -177,6 +180,34 @@ TEST_F(ReportFileTest, TheSaveButtonAsksForTheReportInformationThenTheName) {
     EXPECT_EQ(Read(QString::fromStdString(chosen)).rfind("{\\rtf1", 0), 0u);
     EXPECT_TRUE(p.boxes.History().empty());
     EXPECT_EQ(frm.StatusPanelText(2), "");
+}
+
+TEST_F(ReportFileTest, ANameTypedWithoutExtensionTakesThatOfTheFilterChosen) {
+    WriteRunReport();
+    const struct {
+        int filter; // Fichier RTF, Fichier texte, Tous les fichiers
+        const char* typed;
+        const char* saved;
+        bool rich;
+    } cases[] = {
+        {0, "by filter 0", "by filter 0.RTF", true},
+        {1, "by filter 1", "by filter 1.TXT", false},
+        {2, "by filter 2", "by filter 2.TXT", false},
+        {1, "kept.rtf", "kept.rtf", true}, // a name with its extension stays as typed
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        p.dialogs.saveFilter = c.filter;
+        p.dialogs.saveAnswers.push_back(dir.filePath(c.typed).toStdString());
+        frm.SaveBtn->click();
+        EXPECT_EQ(frm.SaveDialog1.FileName, dir.filePath(c.saved).toStdString());
+        if (std::string(c.typed) != c.saved) {
+            EXPECT_FALSE(QFile::exists(dir.filePath(c.typed)));
+        }
+        const std::string saved = Read(dir.filePath(c.saved));
+        EXPECT_EQ(saved.rfind(c.rich ? "{\\rtf1" : "Date :  ", 0), 0u) << saved;
+    }
+    EXPECT_TRUE(p.boxes.History().empty());
 }
 
 TEST_F(ReportFileTest, TheFontButtonSetsTheFontOfTheSelection) {

@@ -262,16 +262,24 @@ public:
         return dialog.result();
     }
 
-    std::optional<std::string> SaveFileName(const platform::FileDialogRequest& r) override {
-        std::optional<std::string> answer;
+    std::optional<platform::SaveChoice> AskSaveFile(const platform::FileDialogRequest& r) override {
+        std::optional<SaveAnswer> answer;
         if (!saveAnswers.empty()) {
             answer = saveAnswers.front();
             saveAnswers.pop_front();
         }
+        std::optional<platform::SaveChoice> choice;
+        if (answer) choice = platform::SaveChoice{answer->path, FilterIndex(r, answer->filter)};
+        if (choice && choice->FilterIndex < 0) {
+            h_.Defer("the save dialog has no filter " + QuoteText(answer->filter));
+            choice.reset();
+        }
         h_.Log("save-dialog folder=" + QuoteText(h_.Shown(r.InitialFolder)) +
                " name=" + QuoteText(h_.Shown(r.FileName)) + " -> " +
-               (answer ? QuoteText(h_.Shown(*answer)) : "Cancel"));
-        return answer;
+               (choice ? QuoteText(h_.Shown(choice->FileName)) +
+                             (answer->filter.empty() ? "" : " filter=" + QuoteText(answer->filter))
+                       : "Cancel"));
+        return choice;
     }
 
     bool ChooseFont(QFont& font) override {
@@ -299,11 +307,26 @@ public:
         return true;
     }
 
-    std::deque<std::optional<std::string>> saveAnswers;  // nothing: Cancel
+    // The name typed and the filter chosen by its name as shown ("Fichier texte"), empty for
+    // the filter the dialog opens with.
+    struct SaveAnswer {
+        std::string path;
+        std::string filter;
+    };
+    std::deque<std::optional<SaveAnswer>> saveAnswers;   // nothing: Cancel
     std::deque<std::optional<QFont>> fontAnswers;        // nothing: Cancel
     std::deque<std::optional<std::string>> printAnswers; // a PDF file, nothing: Cancel
 
 private:
+    // The filter of that name ("Name" of "Name (*.a)"), -1 when there is none; 0 for none given.
+    static int FilterIndex(const platform::FileDialogRequest& r, const std::string& name) {
+        if (name.empty()) return 0;
+        const QStringList filters = QString::fromStdString(r.Filter).split(";;");
+        for (int i = 0; i < filters.size(); ++i)
+            if (filters[i].section(" (", 0, 0).toStdString() == name) return i;
+        return -1;
+    }
+
     Harness& h_;
 };
 
@@ -876,7 +899,8 @@ void Harness::RunStep(const std::string& line) {
         if (arg(1) == "cancel")
             dialogs_->saveAnswers.emplace_back();
         else
-            dialogs_->saveAnswers.emplace_back(SavedPath(arg(1)));
+            dialogs_->saveAnswers.emplace_back(
+                Dialogs::SaveAnswer{SavedPath(arg(1)), w.size() > 2 ? arg(2) : std::string()});
     } else if (step == "font") {
         // font FAMILY PIXELS [bold] [italic] [underline] [strikeout] | font cancel
         if (arg(1) == "cancel") {

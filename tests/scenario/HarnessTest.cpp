@@ -165,6 +165,8 @@ TEST(Harness, RefusesScenariosItCannotCarryOut) {
         {"start\nargs /ISO9001\n", "args come before start"},
         {"click PowerBtn\n", "the window is not started"},
         {"save-as report.rtf\n", "a saved file's name comes after start"},
+        {"start\nsave-as report \"Fichier Word\"\nclick SaveBtn\n",
+         "the save dialog has no filter \"Fichier Word\""},
         {"start\nfile never-saved.rtf\n", "cannot read"},
         {"start\npdf never-printed.pdf\n", "cannot read"},
         {"report-line 0 0 x\n", "the window is not started"},

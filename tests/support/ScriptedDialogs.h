@@ -26,12 +26,14 @@ public:
         if (dialog.isVisible()) dialog.reject();
         return dialog.result();
     }
-    std::optional<std::string> SaveFileName(const platform::FileDialogRequest& request) override {
+    std::optional<platform::SaveChoice>
+    AskSaveFile(const platform::FileDialogRequest& request) override {
         saveRequests.push_back(request);
         if (saveAnswers.empty()) return {};
         auto answer = saveAnswers.front();
         saveAnswers.pop_front();
-        return answer;
+        if (!answer) return {};
+        return platform::SaveChoice{*answer, saveFilter};
     }
     bool ChooseFont(QFont& font) override {
         if (fontAnswers.empty()) return false;
@@ -46,6 +48,7 @@ public:
     std::vector<std::string> shown;
     std::vector<platform::FileDialogRequest> saveRequests;
     std::deque<std::optional<std::string>> saveAnswers; // nothing: cancelled
+    int saveFilter = 0;                                 // the filter chosen at every save
     std::deque<QFont> fontAnswers;                      // empty: cancelled
 };
 
