@@ -158,8 +158,7 @@ TEST(InstalledProgram, ListsItsTestsConnectsAndOpensItsGuide) {
     const QStringList lines =
         QString::fromLocal8Bit(program.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     ASSERT_TRUE(finished) << "still running; it said:\n" << Str(lines.join('\n'));
-    for (const QString& line : lines)
-        EXPECT_FALSE(line.startsWith("probe:")) << Str(line);
+    for (const QString& line : lines) EXPECT_FALSE(line.startsWith("probe:")) << Str(line);
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0) << Str(errors);
 

@@ -36,9 +36,8 @@ int LoopEndingWith(int status, const std::function<void()>& during = {}) {
 }
 
 TEST(GuardedApplication, EachWayOfEndingGivesItsStatusAndSaysWhy) {
-    const std::string name = QFileInfo(QCoreApplication::applicationFilePath())
-                                 .fileName()
-                                 .toStdString();
+    const std::string name =
+        QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString();
     const struct {
         const char* what;
         std::function<int()> run;
@@ -55,8 +54,8 @@ TEST(GuardedApplication, EachWayOfEndingGivesItsStatusAndSaysWhy) {
          []() -> int { throw std::runtime_error("cannot reach the session bus"); },
          platform::ExitStartFailed, "cannot reach the session bus", ""},
         {"a handler fails and the loop goes on",
-         [] { return LoopEndingWith(0, [] { throw std::logic_error("in a handler"); }); }, 0,
-         "", "in a handler"},
+         [] { return LoopEndingWith(0, [] { throw std::logic_error("in a handler"); }); }, 0, "",
+         "in a handler"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
