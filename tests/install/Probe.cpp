@@ -58,7 +58,8 @@ private:
     void Tick() {
         if (busy_ || !done_) return; // a tick inside a box's or a handler's own loop
         busy_ = true;
-        if (!done_() && since_.elapsed() > StepLimitMs) GiveUp();
+        const std::function<bool()> step = done_; // which may name the next step meanwhile
+        if (!step() && since_.elapsed() > StepLimitMs) GiveUp();
         busy_ = false;
     }
 
