@@ -6,8 +6,6 @@
 #include <QApplication>
 
 #include <cstdlib>
-#include <exception>
-#include <iostream>
 #include <memory>
 
 #include "boardtester/Main.h"
@@ -38,7 +36,8 @@ int main(int argc, char** argv) {
 
     platform::QtMessageBoxes boxes;
     app.boxes = &boxes;
-    try {
+    // A fixture file that cannot be used stops the program, rather than run another fixture.
+    return app.Run<sim::FixtureFileError>([&] {
         platform::QtEventPump events;
         platform::QtCursor cursor;
         platform::QtTimers timers;
@@ -74,9 +73,6 @@ int main(int argc, char** argv) {
         relmora::TMainFrm window(services, *serialPorts);
         window.show();
         window.activateWindow();
-        QApplication::exec();
-    } catch (const std::exception& e) {
-        app.ShowException(e.what());
-    }
-    return 0;
+        return QApplication::exec();
+    });
 }

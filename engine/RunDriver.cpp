@@ -339,7 +339,7 @@ void TMainFrm::EndRun() {
     if (!chosen) return;
     SaveDialog1.FileName = *chosen;
     SaveReport();
-    SetStatusPanel(2, "Report saved as :  " + *chosen);
+    SetStatusPanel(2, "Report saved as :  ", *chosen);
 }
 
 void TMainFrm::GiveControlsBack() {

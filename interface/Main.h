@@ -26,6 +26,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class StatusPanel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -207,6 +208,10 @@ public:
     int ReportLineCount() const { return static_cast<int>(reportLines_.size()); }
     const std::vector<ReportLine>& ReportLines() const { return reportLines_; }
     void SetStatusPanel(int panel, const std::string& text);
+    // A text that ends with a file path: the panel shortens the path's folder when the whole
+    // does not fit.
+    void SetStatusPanel(int panel, const std::string& lead, const std::string& path);
+    // The panel's whole text, shortened or not.
     std::string StatusPanelText(int panel) const;
 
     std::array<TColor, 193> WireColours{};
@@ -489,7 +494,7 @@ public:
     QPushButton* CheckAgainBtn = nullptr;
 
     QWidget* StatusBar1 = nullptr;
-    std::array<QLabel*, 3> StatusPanels{};
+    std::array<StatusPanel*, 3> StatusPanels{};
     QProgressBar* ProgressBar1 = nullptr;
     ImageControl* Image2 = nullptr;
 

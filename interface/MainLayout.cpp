@@ -23,6 +23,7 @@
 #include "interface/Pictures.h"
 #include "interface/SettingsPanel.h"
 #include "interface/widgets/ImageControl.h"
+#include "interface/widgets/StatusPanel.h"
 #include "interface/widgets/TrackBar.h"
 
 namespace {
@@ -313,7 +314,7 @@ void TMainFrm::CreateControls() {
     const int widths[3] = {128, 128, 340};
     int panelX = 0;
     for (size_t i = 0; i < 3; ++i) {
-        auto* panel = new QLabel(StatusBar1);
+        auto* panel = new StatusPanel(StatusBar1);
         panel->setObjectName(QString("StatusPanel%1").arg(i));
         panel->setGeometry(panelX, 1, widths[i] - 2, 18);
         panel->setAlignment(Qt::AlignCenter);

@@ -4,8 +4,6 @@
 #include <QApplication>
 
 #include <cstdlib>
-#include <exception>
-#include <iostream>
 #include <memory>
 
 #include "interface/AppSetup.h"
@@ -55,7 +53,8 @@ int main(int argc, char** argv) {
 
     platform::QtMessageBoxes boxes;
     app.boxes = &boxes;
-    try {
+    // A bench that cannot be had stops the program, rather than run another bench.
+    return app.Run<sim::BenchFileError>([&] {
         platform::QtEventPump events;
         platform::QtCursor cursor;
         platform::QtDialogs dialogs;
@@ -88,15 +87,6 @@ int main(int argc, char** argv) {
         TMainFrm window(services);
         window.show();
         window.activateWindow(); // also where no window manager hands out the focus
-        QApplication::exec();
-    } catch (const sim::BenchFileError& e) {
-        // The bench asked for cannot be had: say why and stop, rather than run another bench.
-        // Without a screen (offscreen) nobody could close the box, so only the error stream.
-        std::cerr << "calbrix: " << e.what() << "\n";
-        if (QGuiApplication::platformName() != "offscreen") app.ShowException(e.what());
-        return 2;
-    } catch (const std::exception& e) {
-        app.ShowException(e.what());
-    }
-    return 0;
+        return QApplication::exec();
+    });
 }

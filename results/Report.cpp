@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "interface/Main.h"
+#include "interface/widgets/StatusPanel.h"
 #include "results/ValueTexts.h"
 
 using platform::ToQColor;
@@ -109,8 +110,14 @@ std::string TMainFrm::PadNumberLeft(int32_t n) const {
 }
 
 void TMainFrm::SetStatusPanel(int panel, const std::string& text) {
-    StatusPanels.at(static_cast<size_t>(panel))->setText(QString::fromStdString(text));
+    StatusPanels.at(static_cast<size_t>(panel))->SetText(QString::fromStdString(text));
     if (OnStatusPanel) OnStatusPanel(panel, text);
+}
+
+void TMainFrm::SetStatusPanel(int panel, const std::string& lead, const std::string& path) {
+    StatusPanels.at(static_cast<size_t>(panel))
+        ->SetText(QString::fromStdString(lead), QString::fromStdString(path));
+    if (OnStatusPanel) OnStatusPanel(panel, lead + path);
 }
 
 std::string TMainFrm::StatusPanelText(int panel) const {

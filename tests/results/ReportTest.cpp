@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "interface/Main.h"
+#include "interface/widgets/StatusPanel.h"
 #include "tests/support/FakeFtdi.h"
 #include "tests/support/TestServices.h"
 
@@ -277,6 +278,73 @@ TEST_F(ReportTest, ProgressShowsStepsOnPanelAndBar) {
     const std::vector<std::pair<int, std::string>> expected = {
         {0, "7 / 12"}, {0, "15 / 12"}, {0, "0 / 1234567"}, {0, "12 / 12"}};
     EXPECT_EQ(panels, expected);
+}
+
+// The saved report's name on panel 2: the words in front and the file name stay readable in
+// the panel's width and font, the folder gives way in its middle, the hint holds it all.
+TEST_F(ReportTest, ASavedReportsPathGivesWayInItsFolderToFitThePanel) {
+    const QString lead = "Report saved as :  ";
+    const QString data = "/home/operator/Tolvex/Calbrix Data/";
+    const QString chosen = "Lot 12 harness 3.rtf";
+    // The name the program proposes: wider than the panel beside the words in front.
+    const QString proposed = "2024-05-12 - 10.33.05 - Cable 24 wires straight.rtf";
+    enum Expect { Whole, NameWhole, NameShortened };
+    const struct {
+        const char* what;
+        QString path;
+        Expect expect;
+    } cases[] = {
+        {"a short path", "/tmp/r.rtf", Whole},
+        {"a name in the data folder", data + chosen, NameWhole},
+        {"a name in a deep folder", data + "Line 3/Harness batches/2024/May/week 19/" + chosen,
+         NameWhole},
+        {"folders in other scripts",
+         QString::fromUtf8("/home/opérateur/Données/𝔸 線縄/été/") + chosen, NameWhole},
+        {"the proposed name", data + proposed, NameShortened},
+        {"a bare name", proposed, NameShortened},
+    };
+    auto* panel = frm.StatusPanels[2];
+    const QFontMetrics metrics = panel->fontMetrics();
+    const int width = panel->contentsRect().width();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString whole = lead + c.path;
+        const qsizetype slash = c.path.lastIndexOf('/');
+        const QString name = c.path.mid(slash + 1);
+        frm.SetStatusPanel(2, lead.toStdString(), c.path.toStdString());
+        const QString shown = panel->Shown();
+        const std::string text = shown.toStdString();
+
+        EXPECT_LE(metrics.horizontalAdvance(shown), width) << text;
+        EXPECT_TRUE(shown.startsWith("Report saved as :")) << text;
+        EXPECT_EQ(panel->toolTip(), whole);
+        EXPECT_EQ(frm.StatusPanelText(2), whole.toStdString());
+        // Cut between the halves of no character.
+        EXPECT_EQ(QString::fromUtf8(shown.toUtf8()), shown) << text;
+        switch (c.expect) {
+        case Whole:
+            EXPECT_EQ(shown, whole);
+            break;
+        case NameWhole:
+            ASSERT_GT(metrics.horizontalAdvance(whole), width);
+            EXPECT_TRUE(shown.endsWith("/" + name)) << text;
+            EXPECT_TRUE(shown.contains(QChar(0x2026))) << text;
+            break;
+        case NameShortened:
+            // Its start (the date and time) and its end (the test and the extension) stay.
+            ASSERT_GT(metrics.horizontalAdvance(lead + name), width);
+            EXPECT_TRUE(shown.startsWith(lead + (slash >= 0 ? QString::fromUtf8("…/") : "") +
+                                         name.left(21)))
+                << text;
+            EXPECT_TRUE(shown.endsWith(name.right(12))) << text;
+            break;
+        }
+    }
+
+    // The next text of the panel is a plain one, without the hint.
+    frm.SetStatusPanel(2, "Remote mode OK !");
+    EXPECT_EQ(panel->Shown().toStdString(), "Remote mode OK !");
+    EXPECT_TRUE(panel->toolTip().isEmpty());
 }
 
 TEST_F(ReportTest, RemainingTimeFromTheTickCountAcrossItsWrap) {
