@@ -22,7 +22,7 @@ TEST(ProgramStart, AFixtureFileItCannotUseStopsItWithStatus2) {
         std::string said;
     } cases[] = {
         {misspelt, "relmora: fixture line \"outptu 4 vcc\": not understood\n"},
-        {missing, "relmora: cannot read the fixture file \"" + missing + "\"\n"},
+        {missing, "relmora: cannot read the fixture file \"" + missing + "\": No such file or directory\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
