@@ -9,6 +9,7 @@
 #include <climits>
 #include <deque>
 #include <thread>
+#include <vector>
 
 namespace platform {
 
@@ -53,6 +54,7 @@ constexpr uint32_t kMaxTransferSize = 65536;
 struct LibFtdiDriver::Device {
     Context ctx;
     std::deque<uint8_t> rx;
+    std::vector<uint8_t> transfer; // the buffer of the bulk reads
     uint32_t readMs = 0;
 
     ~Device() {
@@ -62,19 +64,27 @@ struct LibFtdiDriver::Device {
 
 namespace {
 
-// Moves what the chip has into the receive buffer. libftdi's read returns as soon as the chip
-// answers with a packet without data, which it does every latency-timer period, so this never
-// waits long. The chunk limit keeps a chip that streams without pause from holding us here.
-FtStatus Drain(ftdi_context* ctx, std::deque<uint8_t>& rx) {
-    constexpr int kMaxChunks = 16;
-    std::array<uint8_t, 4096> chunk;
-    for (int i = 0; i < kMaxChunks; ++i) {
-        const int got = ftdi_read_data(ctx, chunk.data(), static_cast<int>(chunk.size()));
-        if (got < 0) return FtIoError;
-        rx.insert(rx.end(), chunk.begin(), chunk.begin() + got);
-        if (got < static_cast<int>(chunk.size())) break;
+// Moves what the chip has sent into the receive buffer: one bulk transfer, which the chip ends
+// with a short packet once its latency timer has run out (or the transfer is full), so this
+// waits at most about one latency period. libftdi's own read goes on with further transfers
+// while data keeps coming, which would hold back the first bytes of a long reply until its
+// end. Every packet of the transfer starts with the chip's two status bytes, which are not
+// data.
+FtStatus Drain(ftdi_context* ctx, std::vector<uint8_t>& transfer, std::deque<uint8_t>& rx) {
+    transfer.resize(ctx->readbuffer_chunksize);
+    int got = 0;
+    // libftdi names the endpoint it reads from out_ep.
+    const int ret = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep),
+                                         transfer.data(), static_cast<int>(transfer.size()),
+                                         &got, ctx->usb_read_timeout);
+    const auto packet = static_cast<size_t>(ctx->max_packet_size > 0 ? ctx->max_packet_size : 64);
+    const auto length = static_cast<size_t>(std::max(got, 0));
+    for (size_t at = 0; at < length; at += packet) {
+        const size_t end = std::min(at + packet, length);
+        if (end - at > 2) rx.insert(rx.end(), transfer.begin() + at + 2, transfer.begin() + end);
     }
-    return FtOk;
+    // A time-out keeps what had come; a chip silent that long is lost all the same.
+    return ret < 0 ? FtIoError : FtOk;
 }
 
 uint32_t Take(std::deque<uint8_t>& rx, uint8_t* out, uint32_t n) {
@@ -157,7 +167,8 @@ FtStatus LibFtdiDriver::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint3
     for (;;) {
         got += Take(dev->rx, buffer + got, n - got);
         if (got == n) return FtOk;
-        if (const FtStatus status = Drain(dev->ctx.get(), dev->rx); status != FtOk) {
+        if (const FtStatus status = Drain(dev->ctx.get(), dev->transfer, dev->rx);
+            status != FtOk) {
             return status;
         }
         if (!dev->rx.empty()) continue;
@@ -274,7 +285,8 @@ FtStatus LibFtdiDriver::GetQueueStatus(FtHandle handle, uint32_t& rxCount) {
     rxCount = 0;
     Device* dev = Find(handle);
     if (!dev) return FtInvalidHandle;
-    if (const FtStatus status = Drain(dev->ctx.get(), dev->rx); status != FtOk) return status;
+    if (const FtStatus status = Drain(dev->ctx.get(), dev->transfer, dev->rx); status != FtOk)
+        return status;
     rxCount = static_cast<uint32_t>(dev->rx.size());
     return FtOk;
 }
@@ -335,9 +347,6 @@ FtStatus LibFtdiDriver::SetUsbParameters(FtHandle handle, uint32_t inSize, uint3
     Device* dev = Find(handle);
     if (!dev) return FtInvalidHandle;
     ftdi_context* ctx = dev->ctx.get();
-    // A new read chunk size drops what libftdi still holds, so take it over first.
-    if (const FtStatus status = Drain(ctx, dev->rx); status != FtOk) return status;
-
     // A bulk read smaller than one USB packet overflows, so the read size is rounded up to whole
     // packets: a size such as 1 still gives working reads.
     const uint32_t packet = ctx->max_packet_size > 0 ? ctx->max_packet_size : 64;

@@ -1,10 +1,11 @@
 #pragma once
 // The USB-serial chip driver over libftdi1, for the real tester box.
 //
-// libftdi's read hands over whatever the chip has sent; the interface promises a receive queue
-// and "n bytes within the read time-out". So each open device keeps its own receive buffer: the
-// queue count drains the chip into it, and Read polls until n bytes are there or the time-out
-// has passed. A read time-out of 0 means "take what is there" (no wait). libftdi cannot see the
+// The chip sends what it has received in packets of the USB transfer size; the interface
+// promises a receive queue and "n bytes within the read time-out". So each open device keeps
+// its own receive buffer: the queue count moves one bulk transfer from the chip into it (at most
+// a latency period of the chip), and Read polls until n bytes are there or the time-out has
+// passed. A read time-out of 0 means "take what is there" (no wait). libftdi cannot see the
 // chip's transmit queue, so GetStatus always reports 0 bytes waiting to be sent.
 //
 // Handles are small non-zero numbers, never reused while the driver lives. Not thread-safe:
