@@ -184,9 +184,21 @@ FtStatus LibFtdiDriver::Write(FtHandle handle, const uint8_t* buffer, uint32_t n
     if (!dev) return FtInvalidHandle;
     if (n == 0) return FtOk;
     if (buffer == nullptr || n > INT_MAX) return FtInvalidParameter;
-    const int ret = ftdi_write_data(dev->ctx.get(), buffer, static_cast<int>(n));
-    if (ret < 0) return FtIoError;
-    written = static_cast<uint32_t>(ret);
+    // Bulk transfers of libftdi's write chunk size. Unlike libftdi's own write, a transfer cut
+    // short by the write time-out still counts the bytes the chip took.
+    ftdi_context* ctx = dev->ctx.get();
+    const uint32_t chunk = std::max(ctx->writebuffer_chunksize, 1u);
+    while (written < n) {
+        const uint32_t size = std::min(chunk, n - written);
+        int sent = 0;
+        // libftdi names the endpoint it writes to in_ep.
+        const int ret = libusb_bulk_transfer(
+            ctx->usb_dev, static_cast<unsigned char>(ctx->in_ep),
+            const_cast<unsigned char*>(buffer + written), static_cast<int>(size), &sent,
+            ctx->usb_write_timeout);
+        written += static_cast<uint32_t>(std::clamp(sent, 0, static_cast<int>(size)));
+        if (ret < 0) return FtIoError;
+    }
     return FtOk;
 }
 

@@ -178,6 +178,24 @@ TEST_F(DriverOnChip, WrittenBytesReachTheDeviceInOrder) {
     EXPECT_EQ(Received(), expected);
 }
 
+// A write the line cannot take within the write time-out fails, and says how much went.
+TEST_F(DriverOnChip, AWriteCutShortByItsTimeOutFailsAndCountsWhatWent) {
+    PlugResponder({});
+    const FtHandle handle = Open();
+    ASSERT_EQ(driver.SetTimeouts(handle, 500, 200), FtOk);
+    const Bytes data = Counting(1000); // about a second on the line at 9600 baud
+    uint32_t written = 7777;
+    const auto start = Clock::now();
+    EXPECT_NE(driver.Write(handle, data.data(), 1000, written), FtOk);
+    EXPECT_LT(MsSince(start), 200 + SlackMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(250)); // the FIFO empties
+    EXPECT_GT(written, 128u);
+    EXPECT_LT(written, 1000u);
+    const Bytes sent = Received();
+    ASSERT_EQ(sent.size(), written);
+    EXPECT_EQ(sent, Bytes(data.begin(), data.begin() + written));
+}
+
 TEST_F(DriverOnChip, ReadWaitsItsTimeOutWhenNothingComes) {
     PlugResponder({});
     const FtHandle handle = Open();
