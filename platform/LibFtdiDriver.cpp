@@ -74,9 +74,9 @@ FtStatus Drain(ftdi_context* ctx, std::vector<uint8_t>& transfer, std::deque<uin
     transfer.resize(ctx->readbuffer_chunksize);
     int got = 0;
     // libftdi names the endpoint it reads from out_ep.
-    const int ret = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep),
-                                         transfer.data(), static_cast<int>(transfer.size()),
-                                         &got, ctx->usb_read_timeout);
+    const int ret =
+        libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep), transfer.data(),
+                             static_cast<int>(transfer.size()), &got, ctx->usb_read_timeout);
     const auto packet = static_cast<size_t>(ctx->max_packet_size > 0 ? ctx->max_packet_size : 64);
     const auto length = static_cast<size_t>(std::max(got, 0));
     for (size_t at = 0; at < length; at += packet) {
@@ -167,8 +167,7 @@ FtStatus LibFtdiDriver::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint3
     for (;;) {
         got += Take(dev->rx, buffer + got, n - got);
         if (got == n) return FtOk;
-        if (const FtStatus status = Drain(dev->ctx.get(), dev->transfer, dev->rx);
-            status != FtOk) {
+        if (const FtStatus status = Drain(dev->ctx.get(), dev->transfer, dev->rx); status != FtOk) {
             return status;
         }
         if (!dev->rx.empty()) continue;
@@ -192,10 +191,9 @@ FtStatus LibFtdiDriver::Write(FtHandle handle, const uint8_t* buffer, uint32_t n
         const uint32_t size = std::min(chunk, n - written);
         int sent = 0;
         // libftdi names the endpoint it writes to in_ep.
-        const int ret = libusb_bulk_transfer(
-            ctx->usb_dev, static_cast<unsigned char>(ctx->in_ep),
-            const_cast<unsigned char*>(buffer + written), static_cast<int>(size), &sent,
-            ctx->usb_write_timeout);
+        const int ret = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->in_ep),
+                                             const_cast<unsigned char*>(buffer + written),
+                                             static_cast<int>(size), &sent, ctx->usb_write_timeout);
         written += static_cast<uint32_t>(std::clamp(sent, 0, static_cast<int>(size)));
         if (ret < 0) return FtIoError;
     }

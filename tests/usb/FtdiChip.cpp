@@ -96,12 +96,12 @@ FtdiChip::FtdiChip(DeviceMaker device, sim::Timing timing, ChipStrings strings)
     : timing_(timing), line_(timing_), strings_(std::move(strings)) {
     // The line shows the host's bytes as they arrive; the chip's latency timer is ours.
     timing_.latencyMs = 0;
-    device_ = device(timing_, [this](uint8_t value, uint64_t readyNs) {
-        return line_.Emit(value, readyNs);
-    });
+    device_ = device(
+        timing_, [this](uint8_t value, uint64_t readyNs) { return line_.Emit(value, readyNs); });
 }
 
 std::vector<uint8_t> FtdiChip::Descriptors() const {
+    // clang-format off
     return {
         // device: USB 2.0, vendor class, 8-byte control packets, 0403:6001, release 6.00
         18, 1, 0x00, 0x02, 0, 0, 0, 8, 0x03, 0x04, 0x01, 0x60, 0x00, 0x06, 1, 2, 3, 1,
@@ -113,6 +113,7 @@ std::vector<uint8_t> FtdiChip::Descriptors() const {
         7, 5, 0x81, 2, 64, 0, 0,
         7, 5, 0x02, 2, 64, 0, 0,
     };
+    // clang-format on
 }
 
 std::optional<uint64_t> FtdiChip::NextLineEventNs() const {
@@ -236,23 +237,26 @@ std::vector<ChipRequest> FtdiChip::Requests(const std::string& name) const {
     return out;
 }
 
-void FtdiChip::Record(const char* name, const Setup& setup, uint64_t nowNs) {
+void FtdiChip::Record(const char* name, const ControlSetup& setup, uint64_t nowNs) {
     requests_.push_back({name, setup.value, setup.index, nowNs});
 }
 
-void FtdiChip::Fault(const char* what, const Setup& setup) {
+void FtdiChip::Fault(const char* what, const ControlSetup& setup) {
+    const bool vendor = (setup.requestType & 0x60) == 0x40;
+    const char* name = vendor                           ? VendorName(setup.request)
+                       : setup.request == GetDescriptor ? "GetDescriptor"
+                                                        : "standard";
     char text[160];
     std::snprintf(text, sizeof text,
                   "%s: request %s (type 0x%02X, number 0x%02X, value 0x%04X, index 0x%04X, "
                   "length %u)",
-                  what, setup.requestType == StandardIn ? "GetDescriptor" : VendorName(setup.request),
-                  setup.requestType, setup.request, setup.value, setup.index, setup.length);
+                  what, name, setup.requestType, setup.request, setup.value, setup.index,
+                  setup.length);
     faults_.push_back(text);
 }
 
-std::optional<std::vector<uint8_t>> FtdiChip::Control(const Setup& setup,
-                                                      std::span<const uint8_t> out,
-                                                      uint64_t nowNs) {
+std::optional<std::vector<uint8_t>>
+FtdiChip::Control(const ControlSetup& setup, std::span<const uint8_t> out, uint64_t nowNs) {
     StepTo(nowNs);
     if (!out.empty() && (setup.requestType & 0x80) == 0 && out.size() != setup.length) {
         Fault("data stage of the wrong length", setup);
@@ -261,14 +265,15 @@ std::optional<std::vector<uint8_t>> FtdiChip::Control(const Setup& setup,
     if (setup.requestType == VendorOut || setup.requestType == VendorIn)
         return Vendor(setup, nowNs);
     if (setup.requestType == StandardIn && setup.request == GetDescriptor) {
-        Record("GetDescriptor", setup, nowNs);
-        return Standard(setup);
+        auto descriptor = Standard(setup);
+        if (descriptor) Record("GetDescriptor", setup, nowNs);
+        return descriptor;
     }
     Fault("the chip does not take this request", setup);
     return std::nullopt;
 }
 
-std::optional<std::vector<uint8_t>> FtdiChip::Standard(const Setup& setup) {
+std::optional<std::vector<uint8_t>> FtdiChip::Standard(const ControlSetup& setup) {
     const uint8_t type = setup.value >> 8;
     const uint8_t number = setup.value & 0xFF;
     std::vector<uint8_t> d;
@@ -291,7 +296,7 @@ std::optional<std::vector<uint8_t>> FtdiChip::Standard(const Setup& setup) {
     return d;
 }
 
-std::optional<std::vector<uint8_t>> FtdiChip::Vendor(const Setup& setup, uint64_t nowNs) {
+std::optional<std::vector<uint8_t>> FtdiChip::Vendor(const ControlSetup& setup, uint64_t nowNs) {
     const bool in = setup.requestType == VendorIn;
     // Every request but the baud rate carries the port in the low byte of its index: an
     // FT232R has one, numbered 0 or 1.
@@ -385,16 +390,18 @@ std::optional<std::vector<uint8_t>> FtdiChip::Vendor(const Setup& setup, uint64_
 
 std::unique_ptr<FtdiChip> CalbrixChip(sim::Bench bench, sim::Timing timing) {
     ChipStrings strings{bench.eepromManufacturer, bench.eepromDescription, bench.eepromSerial};
-    auto device = [bench = std::move(bench)](sim::Timing& t, sim::WireDevice::Emitter emit)
-        -> std::unique_ptr<sim::WireDevice> {
+    auto device = [bench = std::move(bench)](
+                      sim::Timing& t,
+                      sim::WireDevice::Emitter emit) -> std::unique_ptr<sim::WireDevice> {
         return std::make_unique<BoxOnBench>(bench, t, std::move(emit));
     };
     return std::make_unique<FtdiChip>(device, timing, std::move(strings));
 }
 
 std::unique_ptr<FtdiChip> FixtureChip(sim::FixtureSetup setup, sim::Timing timing) {
-    auto device = [setup = std::move(setup)](sim::Timing& t, sim::WireDevice::Emitter emit)
-        -> std::unique_ptr<sim::WireDevice> {
+    auto device = [setup = std::move(setup)](
+                      sim::Timing& t,
+                      sim::WireDevice::Emitter emit) -> std::unique_ptr<sim::WireDevice> {
         return std::make_unique<sim::SwitchBoardFixture>(setup, t, std::move(emit));
     };
     return std::make_unique<FtdiChip>(device, timing,

@@ -29,7 +29,7 @@
 namespace usbemu {
 
 // The eight bytes that lead a control transfer.
-struct Setup {
+struct ControlSetup {
     uint8_t requestType = 0;
     uint8_t request = 0;
     uint16_t value = 0;
@@ -76,8 +76,8 @@ public:
 
     // A control transfer: the data stage of an IN request, or nothing for OUT. A request the
     // chip does not know stalls (no value) and is listed in Faults().
-    std::optional<std::vector<uint8_t>> Control(const Setup& setup, std::span<const uint8_t> out,
-                                                uint64_t nowNs);
+    std::optional<std::vector<uint8_t>> Control(const ControlSetup& setup,
+                                                std::span<const uint8_t> out, uint64_t nowNs);
 
     // Bulk OUT: takes as many bytes as its transmit FIFO has room for; the count taken.
     size_t TakeFromHost(std::span<const uint8_t> bytes, uint64_t nowNs);
@@ -132,10 +132,10 @@ private:
     // reached.
     uint64_t StepUntilFullPacket(uint64_t target);
     std::vector<uint8_t> Packet(size_t dataBytes);
-    std::optional<std::vector<uint8_t>> Vendor(const Setup& setup, uint64_t nowNs);
-    std::optional<std::vector<uint8_t>> Standard(const Setup& setup);
-    void Record(const char* name, const Setup& setup, uint64_t nowNs);
-    void Fault(const char* what, const Setup& setup);
+    std::optional<std::vector<uint8_t>> Vendor(const ControlSetup& setup, uint64_t nowNs);
+    std::optional<std::vector<uint8_t>> Standard(const ControlSetup& setup);
+    void Record(const char* name, const ControlSetup& setup, uint64_t nowNs);
+    void Fault(const char* what, const ControlSetup& setup);
 
     sim::Timing timing_;
     sim::SerialLink line_;

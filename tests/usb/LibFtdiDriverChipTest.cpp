@@ -262,8 +262,8 @@ TEST_F(DriverOnChip, BaudRatesReachTheChipAsFt232rDivisors) {
         uint16_t index;
     };
     const std::vector<Case> cases = {
-        {9600, 0x4138, 0},  // 3 MHz / 9600 = 312.5: 312 = 0x138, one half is code 1
-        {38400, 0xC04E, 0}, // 3 MHz / 38400 = 78.125: 78 = 0x4E, one eighth is code 3
+        {9600, 0x4138, 0},   // 3 MHz / 9600 = 312.5: 312 = 0x138, one half is code 1
+        {38400, 0xC04E, 0},  // 3 MHz / 38400 = 78.125: 78 = 0x4E, one eighth is code 3
         {115200, 0x001A, 0}, // 26.04: 26 = 0x1A, no fraction (0.2 % off)
         {300, 0x2710, 0},    // 10000 exactly
     };
@@ -334,7 +334,7 @@ TEST_F(DriverOnChip, FlowControlReachesTheChip) {
         uint16_t chipMode;
     };
     const std::vector<Case> cases = {
-        {FtFlowXonXoff, 0x11, 0x13, 4}, {FtFlowRtsCts, 0, 0, 1}, {FtFlowDtrDsr, 0, 0, 2},
+        {FtFlowXonXoff, 0x11, 0x13, 4}, {FtFlowRtsCts, 0, 0, 1},        {FtFlowDtrDsr, 0, 0, 2},
         {FtFlowNone, 0, 0, 0},          {FtFlowXonXoff, 0x51, 0x53, 4},
     };
     Plug(CalbrixChip());
@@ -481,13 +481,13 @@ TEST_F(DriverOnChip, VersionsAreLibusbsAndLibftdis) {
     uint32_t driverVersion = 0;
     ASSERT_EQ(driver.GetDriverVersion(handle, driverVersion), FtOk);
     const libusb_version* usb = libusb_get_version();
-    EXPECT_EQ(driverVersion, (uint32_t(usb->major) << 16) | (uint32_t(usb->minor) << 8) |
-                                 uint32_t(usb->micro));
+    EXPECT_EQ(driverVersion,
+              (uint32_t(usb->major) << 16) | (uint32_t(usb->minor) << 8) | uint32_t(usb->micro));
     uint32_t libraryVersion = 0;
     ASSERT_EQ(driver.GetLibraryVersion(libraryVersion), FtOk);
     const ftdi_version_info ftdi = ftdi_get_library_version();
-    EXPECT_EQ(libraryVersion, (uint32_t(ftdi.major) << 16) | (uint32_t(ftdi.minor) << 8) |
-                                  uint32_t(ftdi.micro));
+    EXPECT_EQ(libraryVersion,
+              (uint32_t(ftdi.major) << 16) | (uint32_t(ftdi.minor) << 8) | uint32_t(ftdi.micro));
 }
 
 // The chip holds what came in for the latency time after its last packet; set long, a reply

@@ -18,9 +18,12 @@ class Responder final : public sim::WireDevice {
 public:
     using Replies = std::map<uint8_t, std::vector<uint8_t>>;
 
-    Responder(Replies replies, Emitter emit) : replies_(std::move(replies)), emit_(std::move(emit)) {}
+    Responder(Replies replies, Emitter emit)
+        : replies_(std::move(replies)), emit_(std::move(emit)) {}
 
-    void Receive(uint8_t value, uint64_t arrivalNs) override { held_.push_back({value, arrivalNs}); }
+    void Receive(uint8_t value, uint64_t arrivalNs) override {
+        held_.push_back({value, arrivalNs});
+    }
     void RunUntil(uint64_t nowNs) override {
         size_t done = 0;
         for (; done < held_.size() && held_[done].second <= nowNs; ++done) {
@@ -47,11 +50,11 @@ private:
     std::vector<uint8_t> received_;
 };
 
-inline std::unique_ptr<FtdiChip> ResponderChip(Responder::Replies replies,
-                                               ChipStrings strings = {},
+inline std::unique_ptr<FtdiChip> ResponderChip(Responder::Replies replies, ChipStrings strings = {},
                                                sim::Timing timing = {}) {
-    auto device = [replies = std::move(replies)](sim::Timing&, sim::WireDevice::Emitter emit)
-        -> std::unique_ptr<sim::WireDevice> {
+    auto device = [replies = std::move(replies)](
+                      sim::Timing&,
+                      sim::WireDevice::Emitter emit) -> std::unique_ptr<sim::WireDevice> {
         return std::make_unique<Responder>(replies, std::move(emit));
     };
     return std::make_unique<FtdiChip>(device, timing, std::move(strings));

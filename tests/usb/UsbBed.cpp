@@ -140,8 +140,8 @@ UsbBed::UsbBed(std::unique_ptr<FtdiChip> chip) : chip_(std::move(chip)), startNs
                                "A: bNumConfigurations=1\n"
                                "A: bNumInterfaces= 1\n"
                                "A: manufacturer=" +
-                               chip_->Strings().manufacturer + "\nA: product=" +
-                               chip_->Strings().description +
+                               chip_->Strings().manufacturer +
+                               "\nA: product=" + chip_->Strings().description +
                                "\nA: serial=" + chip_->Strings().serial +
                                "\nH: descriptors=" + Hex(chip_->Descriptors()) + "\n";
     GError* error = nullptr;
@@ -263,8 +263,7 @@ void UsbBed::Handle(UMockdevIoctlClient* client) {
         UMockdevIoctlData* caps = Resolve(arg, 0, sizeof(uint32_t));
         if (!caps) return Complete(client, -1, EFAULT);
         const uint32_t value = USBDEVFS_CAP_ZERO_PACKET | USBDEVFS_CAP_BULK_CONTINUATION |
-                               USBDEVFS_CAP_NO_PACKET_SIZE_LIM |
-                               USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
+                               USBDEVFS_CAP_NO_PACKET_SIZE_LIM | USBDEVFS_CAP_REAP_AFTER_DISCONNECT;
         std::memcpy(caps->data, &value, sizeof value);
         return Complete(client, 0, 0);
     }
@@ -329,7 +328,7 @@ void UsbBed::SyncControl(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     UMockdevIoctlData* data = Resolve(arg, 0, sizeof(usbdevfs_ctrltransfer));
     if (!data) return Complete(client, -1, EFAULT);
     const auto& c = *reinterpret_cast<usbdevfs_ctrltransfer*>(data->data);
-    const Setup setup{c.bRequestType, c.bRequest, c.wValue, c.wIndex, c.wLength};
+    const ControlSetup setup{c.bRequestType, c.bRequest, c.wValue, c.wIndex, c.wLength};
     UMockdevIoctlData* stage =
         c.wLength > 0 ? Resolve(data, offsetof(usbdevfs_ctrltransfer, data), c.wLength) : nullptr;
     if (c.wLength > 0 && !stage) return Complete(client, -1, EFAULT);
@@ -352,8 +351,8 @@ void UsbBed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     urb->type = fields.type;
     urb->endpoint = fields.endpoint;
     if (fields.buffer_length < 0) return Complete(client, -1, EINVAL);
-    UMockdevIoctlData* buffer = Resolve(urbData, offsetof(usbdevfs_urb, buffer),
-                                        static_cast<size_t>(fields.buffer_length));
+    UMockdevIoctlData* buffer =
+        Resolve(urbData, offsetof(usbdevfs_urb, buffer), static_cast<size_t>(fields.buffer_length));
     if (!buffer) return Complete(client, -1, EFAULT);
     urb->buffer = static_cast<UMockdevIoctlData*>(g_object_ref(buffer));
     urb->client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
@@ -363,9 +362,9 @@ void UsbBed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     if (urb->type == USBDEVFS_URB_TYPE_CONTROL && urb->endpoint == 0) {
         if (fields.buffer_length < 8) return Complete(client, -1, EINVAL);
         const uint8_t* b = buffer->data;
-        const Setup setup{b[0], b[1], static_cast<uint16_t>(b[2] | b[3] << 8),
-                          static_cast<uint16_t>(b[4] | b[5] << 8),
-                          static_cast<uint16_t>(b[6] | b[7] << 8)};
+        const ControlSetup setup{b[0], b[1], static_cast<uint16_t>(b[2] | b[3] << 8),
+                                 static_cast<uint16_t>(b[4] | b[5] << 8),
+                                 static_cast<uint16_t>(b[6] | b[7] << 8)};
         if (8u + setup.length > static_cast<size_t>(fields.buffer_length))
             return Complete(client, -1, EINVAL);
         const bool in = (setup.requestType & 0x80) != 0;
@@ -444,7 +443,8 @@ struct ReapWait {
 };
 } // namespace
 
-void UsbBed::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool blocking, bool mayWait) {
+void UsbBed::Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool blocking,
+                  bool mayWait) {
     const uint64_t now = NowNs();
     const uint64_t lookAgain = unplugged_ ? UINT64_MAX : Advance(now);
     // The earliest transfer of this client that is done.

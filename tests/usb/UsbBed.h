@@ -47,7 +47,6 @@ public:
         return f(*chip_);
     }
 
-
     // Requests the chip or the bed did not know, each named; empty when all went well.
     std::vector<std::string> Faults();
     // Opens of the device node, interface claims and releases, in order. (umockdev 0.17 does

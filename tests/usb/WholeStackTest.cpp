@@ -37,8 +37,8 @@ struct Platform {
         process.dataRoot = data.path().toStdString();
     }
     Services ServicesWith(FtdiDriver& driver) {
-        return Services{clock, driver, boxes, events, cursor, timers, tones, process, devices,
-                        dialogs};
+        return Services{clock,  driver, boxes,   events,  cursor,
+                        timers, tones,  process, devices, dialogs};
     }
     Clock& clock;
     QTemporaryDir data;
