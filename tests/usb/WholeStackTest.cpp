@@ -124,10 +124,16 @@ TEST_F(WholeStack, CalbrixConnectsAndRunsContinuityAsOverTheSimulatedDriver) {
     EXPECT_EQ(real.socketLimit, simulated.socketLimit);
     EXPECT_EQ(real.boxes, simulated.boxes);
     EXPECT_EQ(real.report, simulated.report);
-    // The chip ran at the program's rate, and the port's opening left both lines on.
+    // The chip ran at the program's rate with its own latency; the port's opening turned DTR
+    // and RTS off and on again, its closing off.
     bed->WithChip([](FtdiChip& chip) {
         EXPECT_EQ(chip.Baud(), 9600u);
         EXPECT_THAT(chip.Requests("SetLatencyTimer"), IsEmpty());
+        Lines lines;
+        for (const auto& r : chip.Requests("SetModemControl"))
+            lines.push_back((r.value & 0x0100 ? "DTR " : "RTS ") +
+                            std::string(r.value & 0x0003 ? "on" : "off"));
+        EXPECT_EQ(lines, (Lines{"DTR off", "RTS off", "DTR on", "RTS on", "DTR off", "RTS off"}));
     });
 }
 
@@ -174,6 +180,11 @@ TEST_F(WholeStack, RelmoraReadsAFaultFreeBoardOverUsb) {
         EXPECT_EQ(chip.LatencyMs(), 1);
         EXPECT_EQ(chip.LostBytes(), 0u) << "the chip's receive FIFO overflowed";
     });
+    // The stream came a packet a transfer, after the port's two extra set-up calls.
+    const auto transfers = bed->Transfers();
+    ASSERT_FALSE(transfers.empty());
+    EXPECT_TRUE(transfers.back().in);
+    EXPECT_EQ(transfers.back().bytes, 64u);
 }
 
 } // namespace
