@@ -133,8 +133,9 @@ void FtdiChip::StepTo(uint64_t ns) {
     std::array<uint8_t, 256> arrived;
     while (const uint32_t n = line_.Take(arrived.data(), arrived.size(), ns)) {
         for (uint32_t i = 0; i < n; ++i) {
-            if (toHost_.size() < ReceiveFifoBytes) {
+            if (toHost_.size() < receiveFifoBytes_) {
                 toHost_.push_back(arrived[i]);
+                highWater_ = std::max(highWater_, toHost_.size());
             } else {
                 ++lostBytes_;
                 overrun_ = true;

@@ -116,10 +116,14 @@ public:
     const std::vector<std::string>& Faults() const { return faults_; }
     void AddFault(std::string fault) { faults_.push_back(std::move(fault)); }
 
+    // A receive FIFO of another size than the FT232R's.
+    void SetReceiveFifoBytes(size_t bytes) { receiveFifoBytes_ = bytes; }
     // The modem inputs the device drives: CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80.
     void SetModemInputs(uint8_t bits) { modemInputs_ = bits; }
     size_t ReceiveFifoCount() const { return toHost_.size(); }
     uint64_t LostBytes() const { return lostBytes_; }
+    // The most bytes the receive FIFO has held.
+    size_t HighWater() const { return highWater_; }
     sim::WireDevice& Device() { return *device_; }
     sim::SerialLink& Line() { return line_; }
 
@@ -143,9 +147,11 @@ private:
     ChipStrings strings_;
     uint64_t modelNs_ = 0;
 
+    size_t receiveFifoBytes_ = ReceiveFifoBytes;
     std::deque<uint8_t> toHost_;
     bool overrun_ = false;
     uint64_t lostBytes_ = 0;
+    size_t highWater_ = 0;
     std::optional<uint64_t> lastPacketNs_;
 
     uint32_t baud_ = 9600;

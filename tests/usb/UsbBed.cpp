@@ -24,8 +24,9 @@ constexpr const char* DeviceNode = "/dev/bus/usb/001/002";
 constexpr const char* DevicePath = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
 constexpr uint8_t BulkIn = 0x81;
 constexpr uint8_t BulkOut = 0x02;
-// A reap with nothing due waits at most this long, so an unplug is seen soon.
-constexpr uint64_t LongestReapWaitNs = 5'000'000;
+// A reap with nothing due waits at most this long, so that the requests of other threads on
+// the same device node (which wait meanwhile) and an unplug are seen soon.
+constexpr uint64_t LongestReapWaitNs = 1'000'000;
 
 struct IoctlName {
     unsigned long request;
