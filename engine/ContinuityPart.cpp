@@ -116,7 +116,6 @@ void TMainFrm::RunContinuityTest() {
                     flash(platform::clRed, LostToneHz, LostToneMs);
                 }
                 services_.events.ProcessMessages();
-                if (SkipRequested) ++errors;
                 if (CancelRequested) throw RunAbort();
             } while (n < required && reading < ContThreshold && !SkipRequested);
 
@@ -127,10 +126,12 @@ void TMainFrm::RunContinuityTest() {
             DrawWire(Image3, i, p, look.colour);
             canvas.Pen.Style = platform::PenStyle::Solid;
 
-            const engine::ReportText line =
-                engine::ContinuityLine(verdict, SkipRequested, i, p, minimum);
+            // The line processes messages: a Skip clicked while it is written must not take
+            // back the error of the line it has already written.
+            const bool skipped = SkipRequested;
+            const engine::ReportText line = engine::ContinuityLine(verdict, skipped, i, p, minimum);
             AddReportLine(line.text, line.colour, 0);
-            if (!SkipRequested && verdict != ContinuityVerdict::Connected) ++errors;
+            if (skipped || verdict != ContinuityVerdict::Connected) ++errors;
             services_.events.ProcessMessages();
 
             canvas.Font.Color = platform::clGray;

@@ -84,12 +84,22 @@ void TMainFrm::StartBtnClick() {
                     MsgIcon::Information);
 
     bool stopped = false;
+    // The command that gave up is told first: the reset that follows may well give up too.
+    std::string boxFailure;
     try {
         if (!PrepareAndRunParts(selfTest)) return; // cancelled at the remote-mode prompt
+    } catch (const BoxCommandFailed& e) {
+        stopped = true;
+        boxFailure = e.what();
     } catch (const std::exception&) {
         stopped = true;
     }
-    if (stopped) WriteRunStopped();
+    // Finished or stopped, the box lets go of what the last part selected, so that the next
+    // run's standby check finds the channels at rest.
+    if (stopped)
+        WriteRunStopped(boxFailure);
+    else
+        ResetRelaysAtRunEnd();
 
     // G may raise (a report that cannot be written); the window leaves its running state all
     // the same before the error is shown.
@@ -275,14 +285,18 @@ bool TMainFrm::EnterRemoteModeOrGiveUp(const char* prompt) {
     return true;
 }
 
-void TMainFrm::WriteRunStopped() {
-    PanelTestCont->hide();
+void TMainFrm::ResetRelaysAtRunEnd() {
     try {
         BoxResetRelays();
     } catch (const BoxCommandFailed& e) {
-        // The box is gone: the operator is told, and the stop is recorded all the same.
         ShowMessage(e.what(), MsgIcon::Warning);
     }
+}
+
+void TMainFrm::WriteRunStopped(const std::string& boxFailure) {
+    PanelTestCont->hide();
+    if (!boxFailure.empty()) ShowMessage(boxFailure, MsgIcon::Warning);
+    ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {
         AddReportLine("12 V power out of range", platform::clRed, StyleBold);

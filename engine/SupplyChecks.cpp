@@ -105,6 +105,8 @@ bool TMainFrm::CheckStandbyValues() {
     int count = 0;
     auto judgeChannels = [&](const char* kind) {
         const uint16_t reference = ChannelReadings[ReplyWordReference];
+        // A reply without its reference cannot be judged: its values would be divided by 0.
+        if (reference == 0) return;
         for (int j = 0; j < 12; ++j) {
             const uint16_t word = ChannelReadings[static_cast<size_t>(j)];
             if (!engine::StandbyOutOfRange(word, reference)) continue;

@@ -16,6 +16,7 @@
 #include "engine/TakeOuts.h"
 #include "interface/Main.h"
 #include "interface/widgets/ImageControl.h"
+#include "link/BoxProtocol.h"
 
 using platform::MsgButtons;
 using platform::MsgIcon;
@@ -85,12 +86,15 @@ void TakeOutPart::Run() {
     }
 
     // From the title on the part cleans up after itself: whatever stops it, the box lets go
-    // of the selected pin and the run driver gets a plain stop.
+    // of the selected pin and the run driver gets a plain stop. A box command that gave up
+    // goes on to the run driver as it is, so that the operator learns which command failed;
+    // the driver resets the relays at once (a reset here would wait for a silent box twice).
     try {
         RunTakeOuts();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         f_.CheckAgainBtn->setEnabled(false);
         f_.PanelTestCont->hide();
+        if (dynamic_cast<const BoxCommandFailed*>(&e)) throw;
         f_.BoxResetRelays();
         throw RunAbort();
     }
@@ -141,6 +145,9 @@ void TakeOutPart::TestEnd(int32_t takeOut, int first, int endNumber, int node) {
     values_ = {};
     bool touched = false;
     bool abandoned = false;
+    // The skip as seen once after each reading: the skipped line, its error, the end of the
+    // readings and the missing result line all follow from that one reading of the flag.
+    bool skipped = false;
     f_.SkipRequested = f_.CheckAgainRequested = false;
 
     do {
@@ -195,14 +202,15 @@ void TakeOutPart::TestEnd(int32_t takeOut, int first, int endNumber, int node) {
         }
 
         Pump();
-        if (f_.SkipRequested) {
+        skipped = f_.SkipRequested;
+        if (skipped) {
             ++errors_;
             f_.AddReportLine(engine::TakeOutSkippedLine(takeOut, node), platform::clRed, 0);
         }
         if (f_.CancelRequested) throw RunAbort();
-    } while (count < required_ && !f_.SkipRequested && !abandoned);
+    } while (count < required_ && !skipped && !abandoned);
 
-    if (!f_.SkipRequested && !abandoned)
+    if (!skipped && !abandoned)
         f_.AddReportLine(engine::TakeOutConnectionLine(takeOut, node, values_.Kept(Repetitive())),
                          platform::clWindowText, 0);
     if (!firstEnd && abandoned) {

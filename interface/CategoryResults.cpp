@@ -19,7 +19,7 @@ TCategoryResultsFrm::TCategoryResultsFrm(TMainFrm& owner) : QDialog(&owner) {
     ResultsMemo->setReadOnly(true);
     ResultsMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ResultsMemo->setFont(fonts::DesignFont(fonts::Face::Tahoma, 11));
-    ResultsMemo->setTabStopDistance(48); // half an inch, as in the report
+    ResultsMemo->setTabStopDistance(ReportTabStop);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(ResultsMemo);

@@ -18,10 +18,8 @@ TCertificateFrm::TCertificateFrm(TMainFrm& owner)
     ImageFond->SetImageSize(630, 891, platform::clWhite);
 }
 
-void TCertificateFrm::SetPicture(const QImage& picture) {
-    ImageFond->Picture() = picture.convertToFormat(QImage::Format_RGB32);
-    ImageFond->resize(picture.size());
-    ImageFond->Redraw();
+void TCertificateFrm::SetPicture(const QImage& picture, int scale) {
+    ImageFond->SetPicture(picture, scale);
 }
 
 void TCertificateFrm::Print(QPainter& painter) const {
@@ -33,5 +31,7 @@ void TCertificateFrm::Print(QPainter& painter) const {
     // The picture goes out once at its own resolution; the printer does the scaling.
     const QRect target(page.x() + (page.width() - size.width()) / 2, page.y(), size.width(),
                        size.height());
+    // Kept without loss: a lossy picture smudges the edges of the letters.
+    painter.setRenderHint(QPainter::LosslessImageRendering);
     painter.drawImage(target, picture);
 }

@@ -13,8 +13,9 @@ class TCertificateFrm : public QWidget {
 public:
     explicit TCertificateFrm(TMainFrm& owner);
 
-    // ImageFond takes a copy of picture and its size.
-    void SetPicture(const QImage& picture);
+    // ImageFond takes a copy of picture and its size; at a scale above 1 it holds the picture
+    // enlarged and is drawn on at that scale, for a printer's finer pixels.
+    void SetPicture(const QImage& picture, int scale = 1);
     // Prints the window's picture scaled to fit the page of the painter's printer, keeping its
     // proportions, centred across the page and from its top.
     void Print(QPainter& painter) const;

@@ -48,6 +48,10 @@ enum DistribKind : int { DistribTOs = 0, DistribContinuity = 1, DistribIsolation
 // The style bits of a report line.
 enum ReportStyle : uint32_t { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleStrikeOut = 8 };
 
+// The report's tab stops, in pixels from a line's left edge. The printed page lays its lines out
+// at the same stops, so that both show the same columns.
+inline constexpr int ReportTabStop = 48;
+
 struct ReportLine {
     std::string Text; // UTF-8
     TColor Colour;
@@ -516,7 +520,12 @@ private:
     // 'C' until the unit answers, with the Retry/Cancel prompt between; on Cancel the Start
     // button and the lists the operator needs come back, and the result is false.
     bool EnterRemoteModeOrGiveUp(const char* prompt);
-    void WriteRunStopped();
+    // The end of a stopped run: the relays reset, the stop lines and box. boxFailure is the
+    // text of a box command that gave up and stopped the run (told first), or empty.
+    void WriteRunStopped(const std::string& boxFailure);
+    // 'R' at the end of a run; a box that does not answer it is told, and the run ends all
+    // the same.
+    void ResetRelaysAtRunEnd();
     void EndRun();
     void GiveControlsBack();
     void ConnectRunControls();

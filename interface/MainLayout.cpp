@@ -197,11 +197,10 @@ void TMainFrm::CreateControls() {
     ReportMemo->setLineWrapMode(QTextEdit::NoWrap);
     // Tab stops every half inch, as rich-text controls have them: the report's columns of pins
     // and values then fit the report's width.
-    constexpr int TabStopPixels = 48;
-    ReportMemo->setTabStopDistance(TabStopPixels);
+    ReportMemo->setTabStopDistance(ReportTabStop);
     PrintMemo = Named(new QTextEdit(central), "PrintMemo", 6, 216, 414, 309);
     PrintMemo->setFont(reportFont);
-    PrintMemo->setTabStopDistance(TabStopPixels);
+    PrintMemo->setTabStopDistance(ReportTabStop);
     PrintMemo->hide();
 
     // The pages start with their tabs hidden; each part shows its own.

@@ -1,5 +1,7 @@
 #include "results/CertificateLayout.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 
 namespace results {
@@ -50,6 +52,16 @@ std::vector<CertificatePage> LayoutCertificatePages(int lineCount,
         pages.push_back(std::move(page));
     }
     return pages;
+}
+
+int CertificatePrintScale(int width, int height, int dotsPerInch) {
+    if (width <= 0 || height <= 0 || dotsPerInch <= 0) return 1;
+    // Printer pixels per page pixel once the page is fitted to the area.
+    const double fitted = std::min(static_cast<double>(width) / CertificateWidth,
+                                   static_cast<double>(height) / CertificateHeight);
+    const int wanted = std::min(CertificatePrintDpi, dotsPerInch);
+    // Rounding dust in an exact fit must not add a whole step.
+    return std::max(1, static_cast<int>(std::ceil(wanted * fitted / dotsPerInch - 1e-9)));
 }
 
 } // namespace results

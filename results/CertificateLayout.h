@@ -32,6 +32,18 @@ struct CertificatePage {
 std::vector<CertificatePage> LayoutCertificatePages(int lineCount,
                                                     const std::array<int32_t, 4>& chartLines);
 
+// The page's size in its own pixels, the size of the background picture.
+constexpr int CertificateWidth = 630;
+constexpr int CertificateHeight = 891;
+
+// The resolution a printed page needs at least, in dots an inch, for sharp letters and lines.
+constexpr int CertificatePrintDpi = 300;
+
+// Printer pixels per page pixel, across and down, for a page fitted into an area of width x
+// height printer pixels at dotsPerInch: the least whole number that prints the page at
+// CertificatePrintDpi or finer, or at the printer's own resolution when that is coarser.
+int CertificatePrintScale(int width, int height, int dotsPerInch);
+
 // Row r of a page starts at this height.
 constexpr int CertificateRowTop(int row) {
     return 190 + 13 * row;

@@ -66,7 +66,7 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
                          const std::string& title) {
     platform::Canvas& canvas = image.GetCanvas();
     const platform::CanvasFont reportFont = platform::FromQFont(frm.ReportMemo->font());
-    const int width = image.Picture().width();
+    const int width = canvas.Width();
     canvas.Font.Color = platform::clBlack;
 
     for (int row = 0; row < page.LineCount; ++row) {
@@ -84,7 +84,8 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
         canvas.Font.Underline = (line.Style & StyleUnderline) != 0;
         canvas.Font.StrikeOut = (line.Style & StyleStrikeOut) != 0;
         canvas.Brush.SetStyle(platform::BrushStyle::Clear);
-        canvas.TextOut(54, top, line.Text);
+        // The report's columns: its tab stops, counted from the line's left edge.
+        canvas.TabbedTextOut(54, top, line.Text, ReportTabStop);
     }
 
     // The remaining texts are black in the report's typeface, sized by the height of their
@@ -139,6 +140,12 @@ void TMainFrm::PrintButtonClick() {
     // One print job for all pages, so that they stay together and in order (and a PDF file
     // holds them all).
     QPainter painter;
+    if (!painter.begin(&printer))
+        throw std::runtime_error("Cannot print to \"" + PrinterName(printer) + "\"");
+    // Each page is drawn at the printer's finer pixels, in the layout of its own.
+    const QRect area = painter.viewport();
+    const int scale =
+        results::CertificatePrintScale(area.width(), area.height(), printer.resolution());
     const auto pages = results::LayoutCertificatePages(count, ChartLines);
     for (size_t n = 0; n < pages.size(); ++n) {
         const int number = static_cast<int>(n) + 1;
@@ -146,15 +153,10 @@ void TMainFrm::PrintButtonClick() {
         Services().events.ProcessMessages();
 
         const auto page = std::make_unique<TCertificateFrm>(*this);
-        page->SetPicture(platform::DecodeJpeg(CertifImgResource()));
+        page->SetPicture(platform::DecodeJpeg(CertifImgResource()), scale);
         results::DrawCertificatePage(*this, *page->ImageFond, lines, pages[n], number, pageCount,
                                      results::CertificateTitle(Services().process.ProgramFolder()));
-        if (n == 0) {
-            if (!painter.begin(&printer))
-                throw std::runtime_error("Cannot print to \"" + PrinterName(printer) + "\"");
-        } else {
-            printer.newPage();
-        }
+        if (n > 0) printer.newPage();
         page->Print(painter);
     }
     painter.end();

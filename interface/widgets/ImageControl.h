@@ -17,8 +17,15 @@ public:
     ImageControl(const ImageControl&) = delete;
     ImageControl& operator=(const ImageControl&) = delete;
 
-    // A new picture of w x h pixels in the given colour; the control takes the same size.
+    // A new picture of w x h pixels in the given colour, drawn on at its own size; the control
+    // takes the same size.
     void SetImageSize(int w, int h, platform::TColor fill = platform::clBtnFace);
+    // A copy of picture, smoothly enlarged scale times across and down and drawn on at that
+    // scale (Canvas::SetScale): the control and the drawing keep picture's own size, its
+    // pixels are finer.
+    void SetPicture(const QImage& picture, int scale = 1);
+    // Picture() holds Scale() x Scale() pixels for each pixel of the control.
+    int Scale() const { return canvas_.Scale(); }
     QImage& Picture() { return picture_; }
     const QImage& Picture() const { return picture_; }
     // Drawing on the canvas schedules a repaint by itself.
@@ -38,7 +45,7 @@ public:
     std::function<void()> OnMouseEnter;
     std::function<void()> OnMouseLeave;
 
-    QSize sizeHint() const override { return picture_.size(); }
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

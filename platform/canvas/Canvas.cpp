@@ -106,35 +106,60 @@ void KeepRgb32(QImage& image) {
         image = image.convertToFormat(QImage::Format_RGB32);
 }
 
+// Where the drawing calls put pixels: at scale s every pixel they name is a block of s x s
+// pixels of the image.
 class Surface {
 public:
-    explicit Surface(QImage& image) : image_(image) { KeepRgb32(image_); }
-    QRect Rect() const { return image_.rect(); }
+    Surface(QImage& image, int scale) : image_(image), scale_(scale) { KeepRgb32(image_); }
+    // The drawing's own pixels.
+    QRect Rect() const { return QRect(0, 0, image_.width() / scale_, image_.height() / scale_); }
     void Plot(int x, int y, PenMode mode, uint32_t colour) {
-        if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
-        auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
-        line[x] = Rop(mode, colour, line[x]);
+        if (x < 0 || y < 0 || x >= image_.width() / scale_ || y >= image_.height() / scale_)
+            return;
+        if (scale_ == 1) {
+            auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+            line[x] = Rop(mode, colour, line[x]);
+            return;
+        }
+        for (int row = y * scale_; row < (y + 1) * scale_; ++row) {
+            auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(row));
+            for (int column = x * scale_; column < (x + 1) * scale_; ++column)
+                line[column] = Rop(mode, colour, line[column]);
+        }
     }
     void Apply(const Coverage& coverage, PenMode mode, uint32_t pen, uint32_t brush) {
         const QRect& box = coverage.Box();
         for (int y = box.top(); y <= box.bottom(); ++y) {
-            auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+            if (scale_ == 1) {
+                auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    const uint8_t what = coverage.At(x, y);
+                    if (what == Coverage::Pen)
+                        line[x] = Rop(mode, pen, line[x]);
+                    else if (what == Coverage::Brush)
+                        line[x] = Rop(mode, brush, line[x]);
+                }
+                continue;
+            }
             for (int x = box.left(); x <= box.right(); ++x) {
                 const uint8_t what = coverage.At(x, y);
                 if (what == Coverage::Pen)
-                    line[x] = Rop(mode, pen, line[x]);
+                    Plot(x, y, mode, pen);
                 else if (what == Coverage::Brush)
-                    line[x] = Rop(mode, brush, line[x]);
+                    Plot(x, y, mode, brush);
             }
         }
     }
 
-    // A box with a one-pixel border in the pen (when there is one) and its inside in the brush
-    // (when it is solid; a box without pen is all brush), clipped to the image.
-    void FillBox(const QRect& box, bool border, bool inside, PenMode mode, uint32_t pen,
+    // A box with a border in the pen (when there is one) and its inside in the brush (when it
+    // is solid; a box without pen is all brush), clipped to the image. The border is one pixel
+    // of the drawing wide.
+    void FillBox(const QRect& drawingBox, bool border, bool inside, PenMode mode, uint32_t pen,
                  uint32_t brush) {
+        const QRect box(drawingBox.topLeft() * scale_, drawingBox.size() * scale_);
         const QRect clipped = box & image_.rect();
         if (clipped.isEmpty()) return;
+        const int thickness = border ? scale_ : 0;
         // Modes whose result does not depend on the pixel below fill a run at once.
         const bool overwrites = mode == PenMode::Black || mode == PenMode::White ||
                                 mode == PenMode::Copy || mode == PenMode::NotCopy;
@@ -147,25 +172,24 @@ public:
         };
         for (int y = clipped.top(); y <= clipped.bottom(); ++y) {
             uint32_t* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
-            uint32_t* left = line + clipped.left();
-            uint32_t* right = line + clipped.right() + 1;
-            if (border && (y == box.top() || y == box.bottom())) {
-                paint(left, right, pen);
+            const int left = clipped.left();
+            const int right = clipped.right() + 1;
+            if (y < box.top() + thickness || y > box.bottom() - thickness) {
+                paint(line + left, line + right, pen);
                 continue;
             }
-            if (border && clipped.left() == box.left()) {
-                paint(left, left + 1, pen);
-                ++left;
-            }
-            const bool rightEdge = border && clipped.right() == box.right();
-            if (rightEdge) --right;
-            if (inside) paint(left, right, brush);
-            if (rightEdge) paint(right, right + 1, pen);
+            // The left and right borders, where they lie inside the image.
+            const int insideFrom = std::clamp(box.left() + thickness, left, right);
+            const int insideTo = std::clamp(box.right() + 1 - thickness, insideFrom, right);
+            paint(line + left, line + insideFrom, pen);
+            if (inside) paint(line + insideFrom, line + insideTo, brush);
+            paint(line + insideTo, line + right, pen);
         }
     }
 
 private:
     QImage& image_;
+    int scale_;
 };
 
 // Marks the pixels of a path drawn with the pen: a styled pen's gaps as brush when the brush
@@ -197,6 +221,10 @@ QRect NormalisedBox(int x1, int y1, int x2, int y2) {
 
 Canvas::Canvas(QImage& image) : image_(image) { KeepRgb32(image_); }
 
+void Canvas::SetScale(int scale) {
+    scale_ = std::max(scale, 1);
+}
+
 void Canvas::Changed() {
     if (OnChange) OnChange();
 }
@@ -205,7 +233,7 @@ void Canvas::LineTo(int x, int y) {
     const QPoint from = penPos_;
     penPos_ = QPoint(x, y);
     if (Pen.Style == PenStyle::Clear) return;
-    Surface surface(image_);
+    Surface surface(image_, scale_);
     const uint32_t pen = ToPixel(ResolveColor(Pen.Color));
     if (Pen.Width > 1) {
         const std::array<QPoint, 2> points{from, penPos_};
@@ -229,7 +257,7 @@ void Canvas::LineTo(int x, int y) {
 
 void Canvas::Polyline(std::span<const QPoint> points) {
     if (points.size() < 2 || Pen.Style == PenStyle::Clear) return;
-    Surface surface(image_);
+    Surface surface(image_, scale_);
     const bool solidBrush = Brush.Style() == BrushStyle::Solid;
     Coverage coverage(BoundsOf(points, raster::FootprintReach(Pen.Width)) & surface.Rect());
     StrokePath(coverage, Pen, solidBrush, points, false);
@@ -240,7 +268,7 @@ void Canvas::Polyline(std::span<const QPoint> points) {
 
 void Canvas::PolyBezier(const std::array<QPoint, 4>& points) {
     if (Pen.Style == PenStyle::Clear) return;
-    Surface surface(image_);
+    Surface surface(image_, scale_);
     const auto path = raster::FlattenBezier(points);
     const bool solidBrush = Brush.Style() == BrushStyle::Solid;
     Coverage coverage(BoundsOf(path, raster::FootprintReach(Pen.Width)) & surface.Rect());
@@ -253,7 +281,7 @@ void Canvas::PolyBezier(const std::array<QPoint, 4>& points) {
 void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
     const QRect box = NormalisedBox(x1, y1, x2, y2);
     if (box.isEmpty()) return;
-    Surface surface(image_);
+    Surface surface(image_, scale_);
     const bool solidBrush = Brush.Style() == BrushStyle::Solid;
     const bool hasPen = Pen.Style != PenStyle::Clear;
     // A plain pen one pixel wide covers exactly the border; charts fill their whole picture
@@ -295,7 +323,7 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
 void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
     const QRect box = NormalisedBox(x1, y1, x2, y2);
     if (box.isEmpty()) return;
-    Surface surface(image_);
+    Surface surface(image_, scale_);
     const bool solidBrush = Brush.Style() == BrushStyle::Solid;
     const bool hasPen = Pen.Style != PenStyle::Clear;
     const int reach = hasPen ? raster::FootprintReach(Pen.Width) : 0;
@@ -332,14 +360,10 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
 
 void Canvas::FillRect(int x1, int y1, int x2, int y2) {
     if (Brush.Style() == BrushStyle::Clear || x2 <= x1 || y2 <= y1) return;
-    Surface surface(image_);
+    Surface surface(image_, scale_);
     const QRect box = QRect(x1, y1, x2 - x1, y2 - y1) & surface.Rect();
     if (box.isEmpty()) return;
-    const uint32_t brush = ToPixel(ResolveColor(Brush.Color()));
-    for (int y = box.top(); y <= box.bottom(); ++y) {
-        auto* line = reinterpret_cast<uint32_t*>(image_.scanLine(y));
-        std::fill(line + box.left(), line + box.right() + 1, brush);
-    }
+    surface.FillBox(box, false, true, PenMode::Copy, 0, ToPixel(ResolveColor(Brush.Color())));
     Changed();
 }
 
@@ -347,8 +371,23 @@ void Canvas::TextOut(int x, int y, const std::string& text) {
     const TextStamp& stamp = StampOf(Font, text);
     penPos_ = QPoint(x + stamp.width, y);
     if (image_.isNull()) return;
-    Surface surface(image_);
-    if (stamp.exact) {
+    Surface surface(image_, scale_);
+    if (scale_ > 1) {
+        // In a font scale times as large, from the same cell and on the same baseline: finer
+        // letters, the same layout.
+        if (Brush.Style() == BrushStyle::Solid)
+            surface.FillBox(QRect(x, y, stamp.width, stamp.height), false, true, PenMode::Copy, 0,
+                            ToPixel(ResolveColor(Brush.Color())));
+        CanvasFont large = Font;
+        large.Size = -PixelSizeOf(Font.Size) * scale_;
+        QPainter painter(&image_);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.setFont(ToQFont(large));
+        painter.setPen(ToQColor(Font.Color));
+        painter.drawText(QPoint(x * scale_, (y + stamp.ascent) * scale_),
+                         QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    } else if (stamp.exact) {
         // The pixels the font covers, in the font colour, over the cell in a solid brush.
         if (Brush.Style() == BrushStyle::Solid)
             surface.FillBox(QRect(x, y, stamp.width, stamp.height), false, true, PenMode::Copy, 0,
@@ -370,6 +409,25 @@ void Canvas::TextOut(int x, int y, const std::string& text) {
     Changed();
 }
 
+void Canvas::TabbedTextOut(int x, int y, const std::string& text, int tabStop) {
+    tabStop = std::max(tabStop, 1);
+    int offset = 0;
+    for (size_t start = 0;;) {
+        const size_t tab = text.find('\t', start);
+        const std::string piece = text.substr(start, tab == std::string::npos ? tab : tab - start);
+        if (!piece.empty()) {
+            TextOut(x + offset, y, piece);
+            offset += TextWidth(piece);
+        }
+        if (tab == std::string::npos) break;
+        const int stop = (offset / tabStop + 1) * tabStop;
+        FillRect(x + offset, y, x + stop, y + TextHeight(piece));
+        offset = stop;
+        start = tab + 1;
+    }
+    penPos_ = QPoint(x + offset, y);
+}
+
 int Canvas::TextWidth(const std::string& text) const {
     return QFontMetrics(ToQFont(Font))
         .horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
@@ -380,13 +438,13 @@ int Canvas::TextHeight(const std::string& /*text*/) const {
 }
 
 TColor Canvas::Pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return 0xFFFFFFFF;
-    return FromPixel(image_.pixel(x, y));
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0xFFFFFFFF;
+    return FromPixel(image_.pixel(x * scale_, y * scale_));
 }
 
 void Canvas::SetPixel(int x, int y, TColor color) {
-    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
-    Surface surface(image_);
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
+    Surface surface(image_, scale_);
     surface.Plot(x, y, PenMode::Copy, ToPixel(ResolveColor(color)));
     Changed();
 }

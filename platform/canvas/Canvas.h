@@ -95,9 +95,18 @@ public:
     // Called after every call that changed pixels (an image control repaints itself).
     std::function<void()> OnChange;
 
+    // Pixels of the image for each pixel the drawing calls name, across and down; 1 unless set.
+    // At 4 every shape covers exactly the 4 x 4 blocks of its pixels (a one-pixel line becomes
+    // four pixels wide) and text is drawn in a font four times as large from the same cell, so
+    // a drawing keeps its layout at four times the resolution. Positions, sizes and text
+    // measures stay in the drawing's pixels.
+    int Scale() const { return scale_; }
+    void SetScale(int scale);
+
     QImage& Image() { return image_; }
-    int Width() const { return image_.width(); }
-    int Height() const { return image_.height(); }
+    // The drawing's size: the image's divided by the scale.
+    int Width() const { return image_.width() / scale_; }
+    int Height() const { return image_.height() / scale_; }
 
     QPoint PenPos() const { return penPos_; }
     void MoveTo(int x, int y) { penPos_ = QPoint(x, y); }
@@ -123,6 +132,10 @@ public:
     // Text (UTF-8) with its cell's top-left corner at (x, y), in the font colour; a solid
     // brush first paints the cell in the brush colour. The pen moves to the end of the text.
     void TextOut(int x, int y, const std::string& text);
+    // Text whose tabs move on to the next multiple of tabStop from x (from a stop itself, to the
+    // one after), as a rich-text control lays out a line; the pieces between the tabs are drawn
+    // as TextOut draws them, and a solid brush paints the gaps too. The pen moves to the end.
+    void TabbedTextOut(int x, int y, const std::string& text, int tabStop);
     int TextWidth(const std::string& text) const;
     int TextHeight(const std::string& text) const;
 
@@ -130,8 +143,8 @@ public:
     // brush in that colour (the pen and brush keep them afterwards).
     void FillBox(int x1, int y1, int x2, int y2, TColor colour);
 
-    // The RGB value of a pixel (0x00BBGGRR); 0xFFFFFFFF outside the image, which equals no
-    // colour the program uses.
+    // The RGB value of a pixel (0x00BBGGRR), at a scale the top left one of its block;
+    // 0xFFFFFFFF outside the image, which equals no colour the program uses.
     TColor Pixel(int x, int y) const;
     void SetPixel(int x, int y, TColor color);
 
@@ -139,6 +152,7 @@ private:
     void Changed();
 
     QImage& image_;
+    int scale_ = 1;
     QPoint penPos_;
 };
 

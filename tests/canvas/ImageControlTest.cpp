@@ -87,3 +87,31 @@ TEST(ImageControl, OpaqueControlPaintsBeyondItsPicture) {
     EXPECT_EQ(FromQColor(shown.pixelColor(5, 5)), clRed);
     EXPECT_EQ(FromQColor(shown.pixelColor(15, 15)), 0xF0F0F0u);
 }
+
+TEST(ImageControl, AFinerPictureKeepsTheControlsSizeAndIsDrawnOnAtItsScale) {
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    picture.setPixel(0, 0, qRgb(0, 0, 255));
+    ImageControl control;
+    control.SetPicture(picture, 3);
+    EXPECT_EQ(control.size(), QSize(40, 30));
+    EXPECT_EQ(control.Scale(), 3);
+    EXPECT_EQ(control.Picture().size(), QSize(120, 90)); // the picture enlarged
+    Canvas& canvas = control.GetCanvas();
+    EXPECT_EQ(canvas.Width(), 40);
+    EXPECT_EQ(canvas.Height(), 30);
+    canvas.Pen.Color = clRed;
+    canvas.MoveTo(5, 7);
+    canvas.LineTo(20, 7);
+    EXPECT_EQ(canvas.Pixel(10, 7), clRed);
+    EXPECT_EQ(FromQColor(control.Picture().pixelColor(10 * 3 + 2, 7 * 3 + 2)), clRed);
+    // Shown at the control's size.
+    const QImage shown = control.grab().toImage();
+    EXPECT_EQ(shown.size(), QSize(40, 30));
+    EXPECT_EQ(FromQColor(shown.pixelColor(10, 7)), clRed);
+
+    // A new picture of the control's own size draws at that size again.
+    control.SetImageSize(10, 10, clWhite);
+    EXPECT_EQ(control.Scale(), 1);
+    EXPECT_EQ(canvas.Width(), 10);
+}

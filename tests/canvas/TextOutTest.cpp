@@ -92,3 +92,70 @@ TEST(TextOutTest, EveryPixelAsAPainterDrawsIt) {
                     << font.Name << " " << font.Size << " \"" << text << "\" round " << round;
             }
 }
+
+TEST(TextOutTest, TabsMoveOnToTheNextStopFromTheTextsLeftEdge) {
+    QFontDatabase::addApplicationFont("/usr/share/wine/fonts/tahoma.ttf");
+    CanvasFont font;
+    font.Name = "Tahoma";
+    font.Size = -11;
+    QImage measure(1, 1, QImage::Format_RGB32);
+    Canvas measurer(measure);
+    measurer.Font = font;
+    const auto width = [&](const char* text) { return measurer.TextWidth(text); };
+    const int ab = width("ab");
+    const int a = width("a");
+    ASSERT_GT(ab, a);
+
+    // Each case: the text, the tab stop, and where each piece between the tabs must start
+    // (from the text's left edge), then where the pen ends.
+    const struct {
+        const char* text;
+        int tabStop;
+        std::vector<int> pieces;
+        int end;
+    } cases[] = {
+        {"ab", 20, {0}, ab},
+        {"a\tb", 48, {0, 48}, 48 + width("b")},
+        {"ab\tc", ab, {0, 2 * ab}, 2 * ab + width("c")}, // on a stop: the next
+        {"\tab", 30, {30}, 30 + ab},                     // a leading tab
+        {"a\t\tb", 10, {0, 20}, 20 + width("b")},
+        {"a\t", 16, {0}, 16},
+        {"ab\ta\tab", a, {0, (ab / a + 1) * a, (ab / a + 3) * a}, (ab / a + 3) * a + ab},
+    };
+    for (const auto& c : cases) {
+        for (const bool solid : {false, true}) {
+            QImage drawn(220, 24, QImage::Format_RGB32);
+            QImage reference(220, 24, QImage::Format_RGB32);
+            drawn.fill(0xFF336699);
+            reference.fill(0xFF336699);
+            Canvas canvas(drawn);
+            Canvas expected(reference);
+            for (Canvas* each : {&canvas, &expected}) {
+                each->Font = font;
+                each->Font.Color = clRed;
+                if (solid)
+                    each->Brush.SetColor(clWhite);
+                else
+                    each->Brush.SetStyle(BrushStyle::Clear);
+            }
+            canvas.TabbedTextOut(7, 3, c.text, c.tabStop);
+
+            // The same pieces by hand; a solid brush covers the whole span, gaps included.
+            if (solid) expected.FillRect(7, 3, 7 + c.end, 3 + expected.TextHeight("ab"));
+            std::string text = c.text;
+            size_t piece = 0;
+            for (size_t start = 0; start <= text.size();) {
+                size_t tab = text.find('\t', start);
+                if (tab == std::string::npos) tab = text.size();
+                if (tab > start) {
+                    ASSERT_LT(piece, c.pieces.size()) << c.text;
+                    expected.TextOut(7 + c.pieces[piece++], 3, text.substr(start, tab - start));
+                }
+                start = tab + 1;
+            }
+            EXPECT_EQ(piece, c.pieces.size()) << c.text;
+            EXPECT_EQ(Differences(drawn, reference), 0) << c.text << (solid ? " solid" : "");
+            EXPECT_EQ(canvas.PenPos(), QPoint(7 + c.end, 3)) << c.text;
+        }
+    }
+}

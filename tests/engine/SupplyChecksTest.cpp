@@ -354,4 +354,49 @@ TEST_F(SupplyChecksTest, StandbyValuesOutOfRangeAreListed) {
     EXPECT_GE(frames[0].atMicros, start);
 }
 
+TEST_F(SupplyChecksTest, StandbyReplyWithoutReferenceIsNotJudged) {
+    // Each channel kind has one value out of range; the reply whose reference word reads 0
+    // lists none of its values (they would be divided by 0), the other reply is judged as ever.
+    const std::string isolation = "Isolation[5] = 2.515 V\n";
+    const std::string continuity = "Continuity[12] = 2.485 V\n";
+    const std::string takeOut = "Take-out = 2.516 V\n";
+    const struct {
+        const char* name;
+        int zeroReply; // 1 and 2 the two 'U', 3 the 'M'
+        std::string listed;
+        bool fiveVoltBox;
+    } cases[] = {
+        {"first 'U', read again before it is judged", 1, isolation + continuity + takeOut, false},
+        {"second 'U'", 2, continuity + takeOut, false},
+        {"'M', which tells the 5 V itself", 3, isolation + takeOut, true},
+    };
+    for (const auto& c : cases) {
+        auto& bench = box.GetBench();
+        bench.isolationStandby = {0, 0, 0, 0, 181, 0, 0, 0, 0, 0, 0, 0};
+        bench.continuityStandby = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -181};
+        bench.takeOutStandby = 200;
+        bench.referenceZeroIn = c.zeroReply;
+        p.boxes.ClearHistory();
+        EXPECT_TRUE(frm.CheckStandbyValues()) << c.name;
+
+        std::vector<std::string> shown;
+        for (const auto& box : p.boxes.History()) shown.push_back(box.Request.Text);
+        std::vector<std::string> expected;
+        if (c.fiveVoltBox) expected.push_back("5 V power out of range.");
+        expected.push_back("Out of range standby values :\n" + c.listed +
+                           "(Standard value should be 2.50 V)");
+        EXPECT_EQ(shown, expected) << c.name;
+    }
+
+    // Nothing else out of range: no warning at all.
+    auto& bench = box.GetBench();
+    bench.isolationStandby = {};
+    bench.continuityStandby = {};
+    bench.takeOutStandby = 0;
+    bench.referenceZeroIn = 2;
+    p.boxes.ClearHistory();
+    EXPECT_FALSE(frm.CheckStandbyValues());
+    EXPECT_TRUE(p.boxes.History().empty());
+}
+
 } // namespace

@@ -1,18 +1,29 @@
 // Certificates: the page count and the rows of lines and charts, the title file, the pixels of
-// a drawn page, the embedded background picture and printing into a PDF.
+// a drawn page, the embedded background picture and printing into a PDF, read back as the
+// customer sees it (rasterised by pdftoppm).
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QPrinter>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QToolButton>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "engine/Continuity.h"
 #include "interface/Certificate.h"
 #include "interface/CertificateBackground.h"
 #include "interface/Main.h"
@@ -41,6 +52,135 @@ int PdfPages(const QString& path) {
         if (pdf.mid(at + 11, 1) != "s") ++pages;
     return pages;
 }
+
+// A printed page as pdftoppm (poppler-utils) rasterises it; null when that fails.
+QImage RasterisePdfPage(const QString& pdf, int dpi, int page = 1) {
+    const QString prefix = pdf + ".page" + QString::number(page);
+    QProcess tool;
+    tool.start("pdftoppm", {"-r", QString::number(dpi), "-f", QString::number(page), "-l",
+                            QString::number(page), "-png", "-singlefile", pdf, prefix});
+    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return {};
+    return QImage(prefix + ".png").convertToFormat(QImage::Format_RGB32);
+}
+
+// A picture of a PDF as pdfimages (poppler-utils) lists it: dots an inch across and down, and
+// its encoding ("jpeg" for a lossy one).
+struct PdfPicture {
+    int across;
+    int down;
+    QString encoding;
+};
+
+// One per picture drawn; empty when pdfimages fails.
+std::vector<PdfPicture> PdfPictures(const QString& pdf) {
+    QProcess tool;
+    tool.start("pdfimages", {"-list", pdf});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) return {};
+    std::vector<PdfPicture> pictures;
+    // After two heading lines: page num type width height color comp bpc enc interp object ID
+    // x-ppi y-ppi size ratio.
+    const QStringList rows = QString::fromUtf8(tool.readAllStandardOutput()).split('\n');
+    for (qsizetype i = 2; i < rows.size(); ++i) {
+        const QStringList fields = rows[i].simplified().split(' ');
+        if (fields.size() >= 14)
+            pictures.push_back({fields[12].toInt(), fields[13].toInt(), fields[8]});
+    }
+    return pictures;
+}
+
+// Text and lines, in any of the report's colours, against the page's pale background.
+bool IsInk(QRgb pixel) {
+    return std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)}) < 128;
+}
+
+// The boxes of the 8-connected patches of ink inside area.
+std::vector<QRect> InkBlobs(const QImage& image, const QRect& area) {
+    std::vector<QRect> blobs;
+    std::vector<uint8_t> seen(static_cast<size_t>(area.width()) * area.height());
+    const auto index = [&](int x, int y) {
+        return static_cast<size_t>(y - area.top()) * area.width() + (x - area.left());
+    };
+    std::vector<QPoint> stack;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (seen[index(x, y)] || !IsInk(image.pixel(x, y))) continue;
+            QRect box(x, y, 1, 1);
+            seen[index(x, y)] = 1;
+            stack.assign(1, QPoint(x, y));
+            while (!stack.empty()) {
+                const QPoint p = stack.back();
+                stack.pop_back();
+                box |= QRect(p, QSize(1, 1));
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx) {
+                        const QPoint q(p.x() + dx, p.y() + dy);
+                        if (!area.contains(q) || seen[index(q.x(), q.y())]) continue;
+                        seen[index(q.x(), q.y())] = 1;
+                        if (IsInk(image.pixel(q))) stack.push_back(q);
+                    }
+            }
+            blobs.push_back(box);
+        }
+    return blobs;
+}
+
+// A page rasterised at dpi: the page's picture of 630 x 891 fills the printable area of the
+// printer's page at that resolution as far as its proportions allow, centred across it, from
+// its top.
+struct PrintedPage {
+    QImage image;
+    double scale = 0;
+    QPointF origin;
+
+    PrintedPage(QImage rasterised, const QRect& printable) : image(std::move(rasterised)) {
+        scale = std::min(printable.width() / 630.0, printable.height() / 891.0);
+        origin = QPointF(printable.left() + (printable.width() - 630 * scale) / 2, printable.top());
+    }
+    QPoint At(double x, double y) const {
+        return QPoint(static_cast<int>(origin.x() + x * scale),
+                      static_cast<int>(origin.y() + y * scale));
+    }
+    double PageY(int y) const { return (y - origin.y()) / scale; }
+
+    QRect RowBand(int row, int left = 40, int right = 610) const {
+        const int top = results::CertificateRowTop(row);
+        return QRect(At(left, top), At(right, top + 13) - QPoint(1, 1));
+    }
+
+    // The left edge of the ink of each colon on the page's rows, by row: two dots of one size
+    // one above the other, a little apart (no other mark of a report line looks like that).
+    std::map<int, int> ColonsByRow() const {
+        const QRect body = RowBand(0) | RowBand(results::CertificateRows - 1);
+        const auto blobs = InkBlobs(image, body);
+        const auto near = [this](int a, int b) { return std::abs(a - b) <= scale / 2 + 1; };
+        std::map<int, int> colons;
+        for (const QRect& upper : blobs)
+            for (const QRect& lower : blobs) {
+                const int gap = lower.top() - upper.bottom() - 1;
+                if (upper.width() > 2.5 * scale || upper.height() > 2.5 * scale ||
+                    !near(upper.left(), lower.left()) || !near(upper.width(), lower.width()) ||
+                    !near(upper.height(), lower.height()) || gap < scale / 2 || gap > 3.5 * scale)
+                    continue;
+                const int row = static_cast<int>(
+                    std::floor((PageY(lower.bottom()) - results::CertificateRowTop(0)) / 13));
+                const int left = std::min(upper.left(), lower.left());
+                const auto found = colons.find(row);
+                if (found == colons.end() || left < found->second) colons[row] = left;
+            }
+        return colons;
+    }
+
+    // The left edge of the first mark of a row's text.
+    int TextLeft(int row) const {
+        const QRect band = RowBand(row);
+        for (int x = band.left(); x <= band.right(); ++x)
+            for (int y = band.top(); y <= band.bottom(); ++y)
+                if (IsInk(image.pixel(x, y))) return x;
+        return -1;
+    }
+};
 
 } // namespace
 
@@ -74,6 +214,32 @@ TEST(CertificateLayout, PageCountsCountTheRowsLeftEmpty) {
         // The pages printed are the pages counted.
         EXPECT_EQ(static_cast<int>(LayoutCertificatePages(c.lines, c.charts).size()), c.pages)
             << c.lines << " lines";
+    }
+}
+
+TEST(CertificateLayout, PrintScaleReachesThreeHundredDotsAnInch) {
+    const struct {
+        const char* what;
+        int width, height, dpi;
+        int scale;
+    } cases[] = {
+        {"A4 within margins at 1200 dpi", 9583, 13699, 1200, 4}, // 316 dots an inch
+        {"A4 at 600 dpi", 4960, 7016, 600, 4},
+        {"the page at exactly 300 dpi", 2520, 3564, 300, 4},
+        {"a little more room than that", 2530, 3600, 300, 5},
+        {"letter, fitted by its height", 5100, 6600, 600, 4},
+        {"A3 at 600 dpi", 7016, 9921, 600, 6},
+        {"a 150 dpi printer: its own pixels", 1240, 1754, 150, 2},
+        {"a 72 dpi device of the page's size", 630, 891, 72, 1},
+        {"no area", 0, 0, 1200, 1},
+    };
+    for (const auto& c : cases) {
+        const int scale = results::CertificatePrintScale(c.width, c.height, c.dpi);
+        EXPECT_EQ(scale, c.scale) << c.what;
+        if (c.width == 0) continue;
+        // The page's pixels once printed, in dots an inch.
+        const double fitted = std::min(c.width / 630.0, c.height / 891.0);
+        EXPECT_GE(scale * c.dpi / fitted, std::min(300, c.dpi) - 1e-6) << c.what;
     }
 }
 
@@ -203,12 +369,19 @@ protected:
             frm.AddReportLine("line " + std::to_string(i), platform::clWindowText, 0);
     }
 
-    // Prints into a PDF in the test's folder; its name.
-    QString PrintToPdf(const QString& name = "pages.pdf") {
+    // The printable area of the last page printed into a PDF, in pixels at 300 dots an inch.
+    QRect printable;
+
+    // Prints into a PDF in the test's folder, with the printer set up as the operator chose in
+    // the print dialog; its name.
+    QString PrintToPdf(const QString& name = "pages.pdf",
+                       const std::function<void(QPrinter&)>& choose = {}) {
         const QString pdf = dir.filePath(name);
-        p.dialogs.OnPrint = [pdf](QPrinter& printer) {
+        p.dialogs.OnPrint = [this, pdf, choose](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(pdf);
+            if (choose) choose(printer);
+            printable = printer.pageLayout().paintRectPixels(300);
             return true;
         };
         frm.PrintButton->click();
@@ -222,9 +395,9 @@ struct DrawnPage {
     QImage after;
 
     DrawnPage(TMainFrm& frm, const std::vector<ReportLine>& lines, const Charts& charts,
-              const std::string& title, size_t pageIndex = 0) {
+              const std::string& title, size_t pageIndex = 0, int scale = 1) {
         TCertificateFrm page(frm);
-        page.SetPicture(platform::DecodeJpeg(CertifImgResource()));
+        page.SetPicture(platform::DecodeJpeg(CertifImgResource()), scale);
         before = page.ImageFond->Picture().copy();
         const auto pages = LayoutCertificatePages(static_cast<int>(lines.size()), charts);
         results::DrawCertificatePage(
@@ -356,6 +529,98 @@ TEST_F(CertificatePrintTest, AChartStandsRightOfItsLineInPrintMode) {
     EXPECT_EQ(changedIn(QRect(120, chart.top(), 240 - 120, chart.height())), 0);
 }
 
+TEST_F(CertificatePrintTest, ThePrintersPageIsThePageInFinerPixels) {
+    frm.CertDate = "15/06/2020";
+    frm.DistribCounts[1] = {6, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1};
+    std::vector<ReportLine> lines(20, ReportLine{"", platform::clWindowText, 0});
+    lines[0] = {"Cable 24 wires straight", platform::clBlack, StyleBold | StyleUnderline};
+    lines[2] = {"Connection between  PlugA.  1-A \t and PlugB.  1-A\t: 0 \u03A9", platform::clBlack,
+                0};
+    lines[5] = {"No contact between  PlugA.12-M \t and PlugB.12-M \t", 0x0001FF, 0};
+    lines[9] = {"Bad contact between PlugA.  3-C \t and PlugB.  3-C \t", 0x0080FF, StyleItalic};
+    const int scale = 4;
+    const DrawnPage own(frm, lines, {-1, 12, -1, -1}, "Electrical Test");
+    const DrawnPage fine(frm, lines, {-1, 12, -1, -1}, "Electrical Test", 0, scale);
+    ASSERT_EQ(fine.after.size(), own.after.size() * scale);
+
+    // Lines and boxes cover exactly the blocks of their pixels: the chart's axis and the
+    // inside of its tallest bar, above and below its count.
+    const int chartTop = results::CertificateRowTop(12);
+    const auto sameBlock = [&](int x, int y) {
+        for (int dy = 0; dy < scale; ++dy)
+            for (int dx = 0; dx < scale; ++dx)
+                if (fine.after.pixel(x * scale + dx, y * scale + dy) != own.after.pixel(x, y))
+                    return false;
+        return true;
+    };
+    for (int x = 249; x <= 568; ++x) EXPECT_TRUE(sameBlock(x, chartTop + 41)) << "axis " << x;
+    for (const int y0 : {chartTop + 1, chartTop + 30})
+        for (int y = y0; y < y0 + 11; ++y)
+            for (int x = 249; x < 282; ++x) ASSERT_TRUE(sameBlock(x, y)) << "bar " << x << "," << y;
+
+    // Every text stands where it stands on the page, to a pixel or two of the page's own.
+    const struct {
+        const char* what;
+        TColor colour;
+        int y0, y1;
+    } texts[] = {
+        {"title line", platform::clBlack, 190, 203}, // rows 0, 2, 5 and 9
+        {"connection", platform::clBlack, 216, 229},
+        {"no contact", 0x0001FF, 255, 268},
+        {"bad contact", 0x0080FF, 307, 320},
+        {"title", platform::clBlack, 115, 150},
+        {"date", platform::clBlack, 18, 40},
+        {"page number", platform::clBlack, 820, 850},
+    };
+    for (const auto& t : texts) {
+        const QRect ownBox = own.Changed(t.colour, t.y0, t.y1);
+        const QRect fineBox = fine.Changed(t.colour, t.y0 * scale, t.y1 * scale);
+        ASSERT_FALSE(ownBox.isNull()) << t.what;
+        EXPECT_NEAR(fineBox.left(), ownBox.left() * scale, 2 * scale) << t.what;
+        EXPECT_NEAR(fineBox.top(), ownBox.top() * scale, 2 * scale) << t.what;
+        EXPECT_NEAR(fineBox.right(), ownBox.right() * scale + scale - 1, 3 * scale) << t.what;
+        EXPECT_NEAR(fineBox.bottom(), ownBox.bottom() * scale + scale - 1, 2 * scale) << t.what;
+        // Finer letters, not the page's pixels enlarged: some block holds ink and paper both.
+        bool finer = false;
+        for (int y = fineBox.top(); y <= fineBox.bottom() && !finer; ++y)
+            for (int x = fineBox.left(); x <= fineBox.right() && !finer; ++x)
+                finer = fine.after.pixel(x, y) !=
+                        fine.after.pixel(x / scale * scale, y / scale * scale);
+        EXPECT_TRUE(finer) << t.what;
+    }
+}
+
+TEST_F(CertificatePrintTest, PagesArePrintedAtThreeHundredDotsAnInchOrFiner) {
+    WriteLines(50);
+    const struct {
+        const char* what;
+        std::function<void(QPrinter&)> choose;
+    } printers[] = {
+        {"A4, as the dialog comes", {}},
+        {"A4 without margins", [](QPrinter& printer) { printer.setFullPage(true); }},
+        {"letter",
+         [](QPrinter& printer) { printer.setPageSize(QPageSize(QPageSize::Letter)); }},
+        {"A3 across",
+         [](QPrinter& printer) {
+             printer.setPageSize(QPageSize(QPageSize::A3));
+             printer.setPageOrientation(QPageLayout::Landscape);
+         }},
+        {"A4 at 300 dpi", [](QPrinter& printer) { printer.setResolution(300); }},
+    };
+    for (const auto& printer : printers) {
+        const auto pictures = PdfPictures(PrintToPdf("pages.pdf", printer.choose));
+        ASSERT_EQ(pictures.size(), 2u) << printer.what << ": one picture a page";
+        for (const PdfPicture& picture : pictures) {
+            EXPECT_GE(picture.across, 300) << printer.what;
+            EXPECT_GE(picture.down, 300) << printer.what;
+            // No finer than needed: a page stays a picture of a few tens of megabytes.
+            EXPECT_LT(picture.across, 450) << printer.what;
+            // Kept as drawn: a lossy picture would smudge the letters again.
+            EXPECT_NE(picture.encoding, "jpeg") << printer.what;
+        }
+    }
+}
+
 TEST_F(CertificatePrintTest, EveryPageGoesIntoOneJobWithItsSpoolingText) {
     WriteLines(43);
     const QString pdf = PrintToPdf();
@@ -394,4 +659,51 @@ TEST_F(CertificatePrintTest, APdfThatCannotBeWrittenIsNamedInTheError) {
     ASSERT_EQ(p.boxes.History().size(), 1u);
     EXPECT_NE(p.boxes.History()[0].Request.Text.find(pdf.toStdString()), std::string::npos);
     EXPECT_EQ(status2.back(), "");
+}
+
+TEST_F(CertificatePrintTest, APrintedPageKeepsTheColumnsOfTheReport) {
+    // A continuity part of 24 conductors: connections with values of every width among no
+    // contacts, a bad contact and a skipped conductor, pins of one and two digits.
+    using engine::ContinuityVerdict;
+    frm.AddReportLine("Cable 24 wires straight", platform::clBlack, StyleBold | StyleUnderline);
+    frm.AddReportLine("", platform::clWindowText, 0);
+    frm.AddReportLine("Part 1 of 1 : Continuity test", platform::clBlack,
+                      StyleBold | StyleUnderline);
+    std::vector<int> connections;
+    const int32_t values[] = {0, 1, 12, 999, 3000, 0, 7};
+    for (int pin = 1; pin <= 24; ++pin) {
+        const ContinuityVerdict verdict = pin % 7 == 4 ? ContinuityVerdict::NoContact
+                                          : pin == 20  ? ContinuityVerdict::BadContact
+                                                       : ContinuityVerdict::Connected;
+        const bool skipped = pin == 15;
+        const auto line = engine::ContinuityLine(verdict, skipped, pin, pin + 96, values[pin % 7]);
+        if (verdict == ContinuityVerdict::Connected && !skipped)
+            connections.push_back(frm.ReportLineCount());
+        frm.AddReportLine(line.text, line.colour, 0);
+    }
+    frm.AddReportLine("", platform::clWindowText, 0);
+    frm.AddReportLine("Part 1 of 1 : 4 errors", platform::clRed, StyleBold);
+
+    const QImage rasterised = RasterisePdfPage(PrintToPdf(), 300);
+    ASSERT_FALSE(rasterised.isNull()) << "pdftoppm (poppler-utils) could not rasterise the page";
+    const PrintedPage page(rasterised, printable);
+    const auto colons = page.ColonsByRow();
+    ASSERT_TRUE(colons.contains(connections.front()));
+    const int column = colons.at(connections.front());
+    for (const int line : connections) {
+        ASSERT_TRUE(colons.contains(line)) << frm.ReportLines()[static_cast<size_t>(line)].Text;
+        EXPECT_NEAR(colons.at(line), column, 1)
+            << frm.ReportLines()[static_cast<size_t>(line)].Text;
+    }
+
+    // The screen's column: the report puts the colon on one of its tab stops, and the page puts
+    // it as far from the line's left edge.
+    QTextDocument& report = *frm.ReportMemo->document();
+    const QTextBlock block = report.findBlockByNumber(connections.front());
+    report.documentLayout()->blockBoundingRect(block);
+    ASSERT_GT(block.layout()->lineCount(), 0);
+    const double onScreen = block.layout()->lineAt(0).cursorToX(block.text().indexOf(':'));
+    EXPECT_EQ(std::fmod(onScreen, ReportTabStop), 0) << onScreen;
+    const double onPage = (column - page.TextLeft(connections.front())) / page.scale;
+    EXPECT_NEAR(onPage, onScreen, 2.5);
 }
