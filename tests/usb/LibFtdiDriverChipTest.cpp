@@ -416,13 +416,24 @@ TEST_F(DriverOnChip, PurgeRxDropsWhatTheChipAndTheDriverHold) {
     Plug(ResponderChip({{'a', reply}, {'z', {'Z'}}}));
     const FtHandle handle = Open();
     ASSERT_EQ(driver.SetTimeouts(handle, 500, 500), FtOk);
+    // What the driver holds.
     Send(handle, {'a'});
-    // Part of it read, part waiting in the driver, the rest still in the chip.
-    ASSERT_EQ(Receive(handle, 10).size(), 10u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    const auto start = Clock::now();
+    while (Queued(handle) < 40 && MsSince(start) < 1000) std::this_thread::yield();
+    ASSERT_EQ(Queued(handle), 40u);
     ASSERT_EQ(driver.Purge(handle, FtPurgeRx), FtOk);
     EXPECT_EQ(Queued(handle), 0u);
-    ASSERT_EQ(Requests("PurgeToHost").size(), 1u);
+
+    // What the chip holds: right after a packet, with a long latency, the reply waits there.
+    ASSERT_EQ(driver.SetLatencyTimer(handle, 200), FtOk);
+    Send(handle, {'z'});
+    ASSERT_EQ(Receive(handle, 1), Bytes{'Z'});
+    Send(handle, {'a'});
+    std::this_thread::sleep_for(std::chrono::milliseconds(80));
+    ASSERT_EQ(driver.Purge(handle, FtPurgeRx), FtOk);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // a packet has gone since
+    EXPECT_EQ(Queued(handle), 0u) << "the chip kept what it had";
+    EXPECT_EQ(Requests("PurgeToHost").size(), 2u);
     EXPECT_THAT(Requests("PurgeToLine"), IsEmpty()) << "the other direction was purged";
 
     Send(handle, {'z'});
