@@ -5,10 +5,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <cstddef>
 #include <deque>
+#include <mutex>
+#include <system_error>
 #include <thread>
+#include <vector>
 
 namespace platform {
 
@@ -47,35 +53,81 @@ constexpr uint32_t kModemStatusBits = 0xF0;
 constexpr uint32_t kLineStatusBits = 0x1E00;
 
 constexpr uint32_t kMaxTransferSize = 65536;
+constexpr unsigned kReaderTimeoutMs = 1000;
 
 } // namespace
 
+// An open chip, and the thread that takes what it sends into the receive buffer. A chip holds
+// only 256 received bytes and sends them only when asked, so without a reader of its own a
+// device that streams would lose bytes whenever the program is busy elsewhere (the vendor's
+// driver reads in the kernel for the same reason).
 struct LibFtdiDriver::Device {
     Context ctx;
-    std::deque<uint8_t> rx;
-    uint32_t readMs = 0;
+    uint32_t readMs = 0; // the caller's thread only
 
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<uint8_t> rx; // guarded by mutex, as are the two flags
+    bool failed = false;    // the chip is gone: every call fails from now on
+    bool stop = false;
+    std::atomic<uint32_t> inSize{0}; // bytes of a bulk read, whole packets
+    std::thread reader;
+
+    void Start() {
+        inSize = ctx->readbuffer_chunksize;
+        reader = std::thread([this] { ReadLoop(); });
+    }
+    void StopReader() {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stop = true;
+        }
+        if (reader.joinable()) reader.join();
+    }
     ~Device() {
+        StopReader();
         if (ctx && ctx->usb_dev) ftdi_usb_close(ctx.get());
+    }
+
+    // One bulk transfer after the other; the chip ends each with a short packet once its
+    // latency timer has run out (or when it is full). Every packet starts with the chip's two
+    // status bytes, which are not data.
+    void ReadLoop() {
+        std::vector<uint8_t> transfer;
+        const auto packet =
+            static_cast<size_t>(ctx->max_packet_size > 0 ? ctx->max_packet_size : 64);
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                if (stop) return;
+            }
+            transfer.resize(inSize);
+            int got = 0;
+            // libftdi names the endpoint it reads from out_ep. The time-out only matters for
+            // a chip that no longer answers; a stop waits for the transfer under way.
+            const int ret = libusb_bulk_transfer(
+                ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep), transfer.data(),
+                static_cast<int>(transfer.size()), &got, kReaderTimeoutMs);
+            const auto length = static_cast<size_t>(std::clamp(got, 0, int(transfer.size())));
+            std::lock_guard<std::mutex> lock(mutex);
+            const size_t before = rx.size();
+            for (size_t at = 0; at < length; at += packet) {
+                const size_t end = std::min(at + packet, length);
+                if (end - at > 2)
+                    rx.insert(rx.end(), transfer.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                              transfer.begin() + static_cast<std::ptrdiff_t>(end));
+            }
+            if (ret < 0 && ret != LIBUSB_ERROR_TIMEOUT) {
+                failed = true;
+                arrived.notify_all();
+                return;
+            }
+            if (rx.size() != before) arrived.notify_all();
+        }
     }
 };
 
 namespace {
-
-// Moves what the chip has into the receive buffer. libftdi's read returns as soon as the chip
-// answers with a packet without data, which it does every latency-timer period, so this never
-// waits long. The chunk limit keeps a chip that streams without pause from holding us here.
-FtStatus Drain(ftdi_context* ctx, std::deque<uint8_t>& rx) {
-    constexpr int kMaxChunks = 16;
-    std::array<uint8_t, 4096> chunk;
-    for (int i = 0; i < kMaxChunks; ++i) {
-        const int got = ftdi_read_data(ctx, chunk.data(), static_cast<int>(chunk.size()));
-        if (got < 0) return FtIoError;
-        rx.insert(rx.end(), chunk.begin(), chunk.begin() + got);
-        if (got < static_cast<int>(chunk.size())) break;
-    }
-    return FtOk;
-}
 
 uint32_t Take(std::deque<uint8_t>& rx, uint8_t* out, uint32_t n) {
     const auto count = static_cast<uint32_t>(std::min<size_t>(rx.size(), n));
@@ -132,6 +184,11 @@ FtStatus LibFtdiDriver::Open(int index, FtHandle& handle) {
 
     auto device = std::make_unique<Device>();
     device->ctx = std::move(ctx);
+    try {
+        device->Start();
+    } catch (const std::system_error&) {
+        return FtOtherError; // no thread to be had: the device closes again
+    }
     handle = nextHandle_++;
     if (nextHandle_ == 0) nextHandle_ = 1;
     devices_[handle] = std::move(device);
@@ -141,6 +198,7 @@ FtStatus LibFtdiDriver::Open(int index, FtHandle& handle) {
 FtStatus LibFtdiDriver::Close(FtHandle handle) {
     const auto it = devices_.find(handle);
     if (it == devices_.end()) return FtInvalidHandle;
+    it->second->StopReader();
     const int ret = ftdi_usb_close(it->second->ctx.get());
     devices_.erase(it); // the handle is gone even when the close failed
     return Check(ret);
@@ -154,15 +212,15 @@ FtStatus LibFtdiDriver::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint3
     if (n > 0 && buffer == nullptr) return FtInvalidParameter;
 
     const auto deadline = steady_clock::now() + milliseconds(dev->readMs);
+    std::unique_lock<std::mutex> lock(dev->mutex);
     for (;;) {
         got += Take(dev->rx, buffer + got, n - got);
         if (got == n) return FtOk;
-        if (const FtStatus status = Drain(dev->ctx.get(), dev->rx); status != FtOk) {
-            return status;
+        if (dev->failed) return FtIoError;
+        if (dev->arrived.wait_until(lock, deadline) == std::cv_status::timeout) {
+            got += Take(dev->rx, buffer + got, n - got);
+            return dev->failed && got < n ? FtIoError : FtOk;
         }
-        if (!dev->rx.empty()) continue;
-        if (steady_clock::now() >= deadline) return FtOk;
-        std::this_thread::sleep_for(milliseconds(1));
     }
 }
 
@@ -173,9 +231,20 @@ FtStatus LibFtdiDriver::Write(FtHandle handle, const uint8_t* buffer, uint32_t n
     if (!dev) return FtInvalidHandle;
     if (n == 0) return FtOk;
     if (buffer == nullptr || n > INT_MAX) return FtInvalidParameter;
-    const int ret = ftdi_write_data(dev->ctx.get(), buffer, static_cast<int>(n));
-    if (ret < 0) return FtIoError;
-    written = static_cast<uint32_t>(ret);
+    // Bulk transfers of libftdi's write chunk size. Unlike libftdi's own write, a transfer cut
+    // short by the write time-out still counts the bytes the chip took.
+    ftdi_context* ctx = dev->ctx.get();
+    const uint32_t chunk = std::max(ctx->writebuffer_chunksize, 1u);
+    while (written < n) {
+        const uint32_t size = std::min(chunk, n - written);
+        int sent = 0;
+        // libftdi names the endpoint it writes to in_ep.
+        const int ret = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->in_ep),
+                                             const_cast<unsigned char*>(buffer + written),
+                                             static_cast<int>(size), &sent, ctx->usb_write_timeout);
+        written += static_cast<uint32_t>(std::clamp(sent, 0, static_cast<int>(size)));
+        if (ret < 0) return FtIoError;
+    }
     return FtOk;
 }
 
@@ -251,8 +320,11 @@ FtStatus LibFtdiDriver::Purge(FtHandle handle, uint32_t mask) {
     if (!dev) return FtInvalidHandle;
     if ((mask & ~(FtPurgeRx | FtPurgeTx)) != 0) return FtInvalidParameter;
     if (mask & FtPurgeRx) {
-        dev->rx.clear();
+        // The chip empties its FIFO; a transfer under way may still bring what had gone into
+        // it before, as on the vendor's driver.
         if (ftdi_tciflush(dev->ctx.get()) < 0) return FtIoError;
+        std::lock_guard<std::mutex> lock(dev->mutex);
+        dev->rx.clear();
     }
     if (mask & FtPurgeTx) {
         if (ftdi_tcoflush(dev->ctx.get()) < 0) return FtIoError;
@@ -263,8 +335,7 @@ FtStatus LibFtdiDriver::Purge(FtHandle handle, uint32_t mask) {
 FtStatus LibFtdiDriver::SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) {
     Device* dev = Find(handle);
     if (!dev) return FtInvalidHandle;
-    // Reads wait in our own loop; libftdi's USB read time-out stays as it is, since a bulk read
-    // that times out loses what it had already received.
+    // Reads wait for the device's reader; its USB transfers keep a time-out of their own.
     dev->readMs = readMs;
     dev->ctx->usb_write_timeout = ClampToInt(writeMs);
     return FtOk;
@@ -274,7 +345,8 @@ FtStatus LibFtdiDriver::GetQueueStatus(FtHandle handle, uint32_t& rxCount) {
     rxCount = 0;
     Device* dev = Find(handle);
     if (!dev) return FtInvalidHandle;
-    if (const FtStatus status = Drain(dev->ctx.get(), dev->rx); status != FtOk) return status;
+    std::lock_guard<std::mutex> lock(dev->mutex);
+    if (dev->failed) return FtIoError;
     rxCount = static_cast<uint32_t>(dev->rx.size());
     return FtOk;
 }
@@ -335,9 +407,6 @@ FtStatus LibFtdiDriver::SetUsbParameters(FtHandle handle, uint32_t inSize, uint3
     Device* dev = Find(handle);
     if (!dev) return FtInvalidHandle;
     ftdi_context* ctx = dev->ctx.get();
-    // A new read chunk size drops what libftdi still holds, so take it over first.
-    if (const FtStatus status = Drain(ctx, dev->rx); status != FtOk) return status;
-
     // A bulk read smaller than one USB packet overflows, so the read size is rounded up to whole
     // packets: a size such as 1 still gives working reads.
     const uint32_t packet = ctx->max_packet_size > 0 ? ctx->max_packet_size : 64;
@@ -345,6 +414,7 @@ FtStatus LibFtdiDriver::SetUsbParameters(FtHandle handle, uint32_t inSize, uint3
     const uint32_t in = (wanted + packet - 1) / packet * packet;
     const uint32_t out = std::clamp<uint32_t>(outSize, 1, kMaxTransferSize);
     if (ftdi_read_data_set_chunksize(ctx, in) < 0) return FtIoError;
+    dev->inSize = in; // from the reader's next transfer on
     return Check(ftdi_write_data_set_chunksize(ctx, out));
 }
 

@@ -1,14 +1,16 @@
 #pragma once
 // The USB-serial chip driver over libftdi1, for the real tester box.
 //
-// libftdi's read hands over whatever the chip has sent; the interface promises a receive queue
-// and "n bytes within the read time-out". So each open device keeps its own receive buffer: the
-// queue count drains the chip into it, and Read polls until n bytes are there or the time-out
-// has passed. A read time-out of 0 means "take what is there" (no wait). libftdi cannot see the
-// chip's transmit queue, so GetStatus always reports 0 bytes waiting to be sent.
+// The chip sends what it has received in packets of the USB transfer size, and only when asked;
+// the interface promises a receive queue and "n bytes within the read time-out". So each open
+// device has a reader thread that keeps a bulk read under way and puts what comes into the
+// device's receive buffer, as the vendor's driver does in the kernel: the queue count is that
+// buffer's, and Read waits until n bytes are there or the time-out has passed. A read time-out
+// of 0 means "take what is there" (no wait). libftdi cannot see the chip's transmit queue, so
+// GetStatus always reports 0 bytes waiting to be sent.
 //
-// Handles are small non-zero numbers, never reused while the driver lives. Not thread-safe:
-// everything runs on the window thread.
+// Handles are small non-zero numbers, never reused while the driver lives. The calls come from
+// one thread (the window's); only the readers run beside it.
 
 #include "platform/FtdiDriver.h"
 

@@ -1,0 +1,99 @@
+#pragma once
+// A umockdev test bed with one emulated FTDI chip on USB bus 1: libusb finds it in the bed's
+// sysfs, and the usbdevfs requests it makes on the device node come to this handler, which
+// answers them from the chip model in real time. Transfers complete when the chip would
+// complete them; a reap that finds none due is answered when one is, so libusb waits as it
+// does on a real device instead of spinning.
+//
+// The process must run under umockdev's preload library (LD_PRELOAD=libumockdev-preload.so.0).
+// The handler runs on umockdev's own thread; a lock keeps the chip for one side at a time.
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/usb/FtdiChip.h"
+
+typedef struct _UMockdevTestbed UMockdevTestbed;
+typedef struct _UMockdevIoctlBase UMockdevIoctlBase;
+typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
+typedef struct _UMockdevIoctlData UMockdevIoctlData;
+
+namespace usbemu {
+
+class UsbBed {
+public:
+    explicit UsbBed(std::unique_ptr<FtdiChip> chip);
+    ~UsbBed();
+    UsbBed(const UsbBed&) = delete;
+    UsbBed& operator=(const UsbBed&) = delete;
+
+    // True when the preload library is in the process, so that libusb sees the bed.
+    static bool Preloaded();
+
+    // The chip leaves the bus: its device loses power, transfers in flight end as on a real
+    // unplug, every later request fails, and the device is gone from sysfs.
+    void Unplug();
+
+    // The chip brought up to now, for a test to look at or change; the handler waits
+    // meanwhile.
+    template <class F> decltype(auto) WithChip(F&& f) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!unplugged_) Advance(NowNs());
+        return f(*chip_);
+    }
+
+    // Requests the chip or the bed did not know, each named; empty when all went well.
+    std::vector<std::string> Faults();
+    // Opens of the device node, interface claims and releases, in order. (umockdev 0.17 does
+    // not tell when a client closes the node.)
+    std::vector<std::string> Events();
+    // The bulk transfers the host submitted, by size.
+    struct Transfer {
+        bool in = false;
+        size_t bytes = 0;
+    };
+    std::vector<Transfer> Transfers();
+
+private:
+    struct Urb;
+
+    static int OnIoctl(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    static void OnConnected(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    static void OnVanished(UMockdevIoctlBase* handler, UMockdevIoctlClient* client, void* self);
+    static int OnReapTimer(void* data);
+
+    uint64_t NowNs() const;
+    // Answers one request, at once or (a reap waiting for a transfer) later.
+    void Handle(UMockdevIoctlClient* client);
+    void Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void SyncControl(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    // A reap that finds nothing done may wait (once, unless it is the blocking kind) for the
+    // time a transfer may be done.
+    void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool blocking, bool mayWait);
+    void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    // Moves every transfer in flight on as far as now; the earliest time one may be done.
+    uint64_t Advance(uint64_t nowNs);
+    void Finish(Urb& urb, int status, int actual, uint64_t atNs);
+    void Complete(UMockdevIoctlClient* client, long result, int error);
+    void Fault(std::string text);
+
+    std::mutex mutex_;
+    std::unique_ptr<FtdiChip> chip_;
+    UMockdevTestbed* testbed_ = nullptr;
+    UMockdevIoctlBase* handler_ = nullptr;
+    std::string sysPath_;
+    uint64_t startNs_ = 0;
+    bool unplugged_ = false;
+    UMockdevIoctlClient* claimant_ = nullptr; // the open file holding interface 0
+    std::deque<std::unique_ptr<Urb>> urbs_;
+    std::vector<std::string> faults_;
+    std::vector<std::string> events_;
+    std::vector<Transfer> transfers_;
+};
+
+} // namespace usbemu

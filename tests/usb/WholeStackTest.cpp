@@ -1,0 +1,197 @@
+// Both programs through the whole real USB path: the port over LibFtdiDriver over libftdi1 and
+// libusb, to the emulated chip with the simulated box or fixture behind it, in real time. What
+// the operator sees is set against the same over the simulated driver on the virtual clock.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "boardtester/Main.h"
+#include "interface/Main.h"
+#include "platform/LibFtdiDriver.h"
+#include "simulator/SimulatedFtdi.h"
+#include "simulator/SwitchBoardFixture.h"
+#include "tests/boardtester/FakePortCtl.h"
+#include "tests/support/TestServices.h"
+#include "tests/usb/UsbBed.h"
+
+namespace usbemu {
+namespace {
+
+using namespace platform;
+using ::testing::IsEmpty;
+using Lines = std::vector<std::string>;
+
+// The platform of a window in real time: the given clock (real or virtual), timers that never
+// fire (the tests leave the main window's timer out of it), the rest recorded or scripted.
+struct Platform {
+    explicit Platform(Clock& c) : clock(c), tones(c) {
+        process.programFolder = std::string(SAMPLE_PROGRAM_FOLDER) + "/";
+        process.dataRoot = data.path().toStdString();
+    }
+    Services ServicesWith(FtdiDriver& driver) {
+        return Services{clock,  driver, boxes,   events,  cursor,
+                        timers, tones,  process, devices, dialogs};
+    }
+    Clock& clock;
+    QTemporaryDir data;
+    VirtualClock still;
+    VirtualTimers timers{still};
+    ScriptedMessageBoxes boxes;
+    ScriptedEventPump events;
+    RecordingCursor cursor;
+    RecordingTones tones;
+    RecordingProcess process;
+    ManualDeviceWatcher devices;
+    testing_support::ScriptedDialogs dialogs;
+};
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06X", value);
+    return text;
+}
+
+// What the operator saw of a connect and, when asked for, a fast continuity run of the sample
+// of 24 wires: the report lines (colour, style, text) and the message boxes.
+struct Seen {
+    Lines report;
+    Lines boxes;
+    bool connected = false;
+    std::string firmware;
+    int socketLimit = 0;
+};
+
+Seen ConnectAndRun(Clock& clock, FtdiDriver& driver, bool run) {
+    Platform p(clock);
+    Services services = p.ServicesWith(driver);
+    TMainFrm frm(services);
+    frm.Timer1->SetEnabled(false);
+    frm.PowerBtnClick();
+    Seen seen;
+    seen.connected = frm.Connected;
+    seen.firmware = frm.FirmwareVersion.data();
+    seen.socketLimit = frm.SocketLimit;
+    if (run && frm.Connected) {
+        frm.CableLst->setCurrentIndex(frm.CableLst->findText("Cable 24 wires straight"));
+        frm.CableLstChange();
+        frm.CheckBoxIso->setChecked(false);
+        frm.CheckBoxTOs->setChecked(false);
+        frm.StartBtnClick();
+    }
+    for (const auto& line : frm.ReportLines())
+        seen.report.push_back(Hex(line.Colour) + " " + std::to_string(line.Style) + " " +
+                              line.Text);
+    for (const auto& shown : p.boxes.History())
+        seen.boxes.push_back(std::string(Name(shown.Request.Icon)) + ": " + shown.Request.Text);
+    if (frm.Port) frm.Port->Close();
+    return seen;
+}
+
+class WholeStack : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (bed) {
+            EXPECT_THAT(bed->Faults(), IsEmpty());
+        }
+    }
+    std::unique_ptr<UsbBed> bed;
+    LibFtdiDriver driver;
+};
+
+TEST_F(WholeStack, CalbrixConnectsAndRunsContinuityAsOverTheSimulatedDriver) {
+    Seen simulated;
+    {
+        VirtualClock clock{1'000'000};
+        sim::SimulatedFtdi box(clock);
+        simulated = ConnectAndRun(clock, box, true);
+    }
+    ASSERT_TRUE(simulated.connected);
+    ASSERT_GT(simulated.report.size(), 24u) << "the run wrote no lines";
+
+    bed = std::make_unique<UsbBed>(CalbrixChip());
+    RealClock clock;
+    const Seen real = ConnectAndRun(clock, driver, true);
+    EXPECT_TRUE(real.connected);
+    EXPECT_EQ(real.firmware, simulated.firmware);
+    EXPECT_EQ(real.socketLimit, simulated.socketLimit);
+    EXPECT_EQ(real.boxes, simulated.boxes);
+    EXPECT_EQ(real.report, simulated.report);
+    // The chip ran at the program's rate with its own latency; the port's opening turned DTR
+    // and RTS off and on again, its closing off.
+    bed->WithChip([](FtdiChip& chip) {
+        EXPECT_EQ(chip.Baud(), 9600u);
+        EXPECT_THAT(chip.Requests("SetLatencyTimer"), IsEmpty());
+        Lines lines;
+        for (const auto& r : chip.Requests("SetModemControl"))
+            lines.push_back((r.value & 0x0100 ? "DTR " : "RTS ") +
+                            std::string(r.value & 0x0003 ? "on" : "off"));
+        EXPECT_EQ(lines, (Lines{"DTR off", "RTS off", "DTR on", "RTS on", "DTR off", "RTS off"}));
+    });
+}
+
+TEST_F(WholeStack, CalbrixRefusesABoxWithAnotherSerialString) {
+    sim::Bench bench = sim::DefaultBench();
+    bench.eepromSerial = "TKCALBv2";
+    bed = std::make_unique<UsbBed>(CalbrixChip(bench));
+    RealClock clock;
+    const Seen seen = ConnectAndRun(clock, driver, false);
+    EXPECT_FALSE(seen.connected);
+    EXPECT_EQ(seen.boxes, Lines{"warning: Connected to an unknown device\n(Wrong device ID)"});
+    // Refused before the handshake: the box got nothing.
+    EXPECT_THAT(bed->WithChip([](FtdiChip& chip) { return chip.Line().Wire(); }), IsEmpty());
+}
+
+Lines RelmoraLog(Clock& clock, FtdiDriver& driver) {
+    Platform p(clock);
+    Services services = p.ServicesWith(driver);
+    boardtester_tests::FakePortCtlFactory serialPorts;
+    relmora::TMainFrm frm(services, serialPorts);
+    frm.PortComboBox->setCurrentText("USB");
+    frm.TestButtonClick();
+    return frm.LogLines();
+}
+
+TEST_F(WholeStack, RelmoraReadsAFaultFreeBoardOverUsb) {
+    Lines simulated;
+    {
+        VirtualClock clock{1'000'000};
+        sim::FixtureSetup setup;
+        setup.timing = sim::Timing{}; // at the pace of the line, as over the emulated chip
+        auto fixture = sim::SimulatedFixture(clock, setup);
+        simulated = RelmoraLog(clock, *fixture);
+    }
+    ASSERT_FALSE(simulated.empty());
+    ASSERT_EQ(simulated.back(), "No anomaly detected");
+
+    // Every packet of the stream needs both the driver's reader and the bed's own thread to
+    // run (a real host controller needs neither). A machine busy with other tests can hold them
+    // up for longer than the 66 ms the FT232R's FIFO lasts at 38400 baud, so here the chip gets
+    // room for four seconds of the stream; the driver's tests keep the chip's own 256 bytes.
+    auto chip = FixtureChip();
+    chip->SetReceiveFifoBytes(16384);
+    bed = std::make_unique<UsbBed>(std::move(chip));
+    RealClock clock;
+    const Lines real = RelmoraLog(clock, driver);
+    EXPECT_EQ(real, simulated);
+    bed->WithChip([](FtdiChip& chip) {
+        EXPECT_EQ(chip.Baud(), 38400u);
+        EXPECT_EQ(chip.LatencyMs(), 1);
+        EXPECT_EQ(chip.LostBytes(), 0u) << "the chip's receive FIFO overflowed";
+    });
+    // The stream came a packet a transfer, after the port's two extra set-up calls.
+    const auto transfers = bed->Transfers();
+    ASSERT_FALSE(transfers.empty());
+    EXPECT_TRUE(transfers.back().in);
+    EXPECT_EQ(transfers.back().bytes, 64u);
+}
+
+} // namespace
+} // namespace usbemu
