@@ -51,7 +51,7 @@ struct SampleCase {
     const char* test;
     const char* extra;
     int parts;
-    std::vector<std::string> boxes; // every box shown, in order
+    std::vector<std::string> boxes;       // every box shown, in order
     std::vector<std::string> reportLines; // some lines the report must hold
 };
 
@@ -99,14 +99,15 @@ INSTANTIATE_TEST_SUITE_P(
                    2,
                    {Repetitive},
                    {}},
-        SampleCase{"Harness",
-                   "Cable 96 pins harness with take-outs",
-                   "",
-                   3,
-                   {ConnectWire, DisconnectWire},
-                   {"0xFF000008 0 \"Connection between Take-out 1 and PlugB.85 : 0 \u03A9\"",
-                    "0xFF000008 0 \"Connection between Take-out 6 and PlugA.90 : 0 \u03A9\"",
-                    "0x000000 0 \"Connection between  PlugA.73-- \\t and PlugB.74--\\t: 0 \u03A9\""}},
+        SampleCase{
+            "Harness",
+            "Cable 96 pins harness with take-outs",
+            "",
+            3,
+            {ConnectWire, DisconnectWire},
+            {"0xFF000008 0 \"Connection between Take-out 1 and PlugB.85 : 0 \u03A9\"",
+             "0xFF000008 0 \"Connection between Take-out 6 and PlugA.90 : 0 \u03A9\"",
+             "0x000000 0 \"Connection between  PlugA.73-- \\t and PlugB.74--\\t: 0 \u03A9\""}},
         // The hand holds each end through the 50 readings.
         SampleCase{"TakeOutsRepetitive",
                    "Cable 96 pins harness with take-outs",
@@ -114,12 +115,13 @@ INSTANTIATE_TEST_SUITE_P(
                    2,
                    {ConnectWire, Repetitive, DisconnectWire},
                    {"0xFF000008 0 \"Connection between Take-out 4 and PlugB.88 : 0 \u03A9\""}},
-        SampleCase{"ConnectingBox",
-                   "Connecting box 48 ways",
-                   "",
-                   2,
-                   {},
-                   {"0x000000 0 \"Connection between  PlugA.  1-A \\t and PlugB.44-w\\t: 0 \u03A9\""}},
+        SampleCase{
+            "ConnectingBox",
+            "Connecting box 48 ways",
+            "",
+            2,
+            {},
+            {"0x000000 0 \"Connection between  PlugA.  1-A \\t and PlugB.44-w\\t: 0 \u03A9\""}},
         SampleCase{"BrevantUnit",
                    "Brevant switching unit 48 channels",
                    "",

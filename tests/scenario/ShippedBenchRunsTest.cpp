@@ -43,8 +43,7 @@ TEST_P(ShippedBenchRun, ShowsItsFault) {
     const std::string all = transcript.str();
     for (const std::string& line : c.shown)
         EXPECT_NE(all.find("\n" + line + "\n"), std::string::npos) << line << "\n" << all;
-    for (const std::string& line : c.notShown)
-        EXPECT_EQ(all.find(line), std::string::npos) << line;
+    for (const std::string& line : c.notShown) EXPECT_EQ(all.find(line), std::string::npos) << line;
 }
 
 constexpr const char* ReportAsked = "dialog SerialFrm caption=\"Report Information\"";
@@ -59,13 +58,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "report 0x0000FF 1 \"Part 1 of 2 : 1 error\"",
                    "report 0x008000 1 \"Part 2 of 2 : No error\"", ReportAsked},
                   {}},
-        BenchCase{"leak.bench",
-                  "Cable 24 wires straight",
-                  "",
-                  {"report 0x008000 1 \"Part 1 of 2 : No error\"",
-                   "report 0x0000FF 0 \"Leak between  PlugA.  3-C \\t and PlugA.  4-D \\t < 40 M\u03A9\"",
-                   ReportAsked},
-                  {}},
+        BenchCase{
+            "leak.bench",
+            "Cable 24 wires straight",
+            "",
+            {"report 0x008000 1 \"Part 1 of 2 : No error\"",
+             "report 0x0000FF 0 \"Leak between  PlugA.  3-C \\t and PlugA.  4-D \\t < 40 M\u03A9\"",
+             ReportAsked},
+            {}},
         // A single reading passes the loose contact by.
         BenchCase{"intermittent-contact.bench",
                   "Cable 24 wires straight",
