@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "interface/AppSetup.h"
+#include "interface/BenchOperatorBoxes.h"
 #include "interface/Main.h"
 #include "platform/LibFtdiDriver.h"
 #include "platform/qt/AlsaTones.h"
@@ -19,33 +20,6 @@
 #include "platform/qt/RealProcess.h"
 #include "platform/qt/UdevDeviceWatcher.h"
 #include "simulator/BenchFile.h"
-
-namespace {
-
-// On the simulated bench the operator does what the take-out wire prompts ask before pressing
-// OK, so a run of take-outs then other parts goes through in the running program.
-class BenchOperatorBoxes final : public platform::MessageBoxes {
-public:
-    BenchOperatorBoxes(platform::MessageBoxes& boxes, sim::SimulatedFtdi& bench)
-        : boxes_(boxes), bench_(bench) {}
-
-    platform::MsgResult Show(const platform::MessageBoxRequest& request) override {
-        const platform::MsgResult answer = boxes_.Show(request);
-        if (answer == platform::MsgResult::Ok) {
-            if (request.Text.rfind("Please connect take-out wire", 0) == 0)
-                sim::ApplyBenchLine(bench_, "takeout plugged");
-            else if (request.Text.rfind("Please disconnect take-out wire", 0) == 0)
-                sim::ApplyBenchLine(bench_, "takeout unplugged");
-        }
-        return answer;
-    }
-
-private:
-    platform::MessageBoxes& boxes_;
-    sim::SimulatedFtdi& bench_;
-};
-
-} // namespace
 
 int main(int argc, char** argv) {
     platform::GuardedApplication app(argc, argv, "Calbrix");
@@ -64,6 +38,7 @@ int main(int argc, char** argv) {
 
         std::unique_ptr<platform::Clock> clock;
         std::unique_ptr<platform::FtdiDriver> driver;
+        std::unique_ptr<sim::BenchOperator> benchOperator;
         std::unique_ptr<BenchOperatorBoxes> benchBoxes;
         if (const char* bench = std::getenv("CALBRIX_BENCH")) {
             auto modelClock = std::make_unique<platform::RealModelClock>();
@@ -72,7 +47,11 @@ int main(int argc, char** argv) {
                 std::make_unique<sim::SimulatedFtdi>(*modelClock, setup.bench, setup.timing);
             sim::ApplyDeviceSettings(*simulated, setup);
             simulated->SetRecording(false); // a whole day of bytes would pile up
-            benchBoxes = std::make_unique<BenchOperatorBoxes>(boxes, *simulated);
+            // The default bench comes with a careful operator; a file says what its bench has.
+            using Kind = sim::BenchOperator::Kind;
+            const Kind kind = sim::NamesDefaultBench(bench) ? Kind::Careful : Kind::TakeOutWireOnly;
+            benchOperator = std::make_unique<sim::BenchOperator>(*simulated, kind);
+            benchBoxes = std::make_unique<BenchOperatorBoxes>(boxes, *benchOperator);
             driver = std::move(simulated);
             clock = std::move(modelClock);
         } else {
@@ -85,6 +64,7 @@ int main(int argc, char** argv) {
         platform::Services services{*clock, *driver,  windowBoxes, events,   cursor,
                                     timers, tones,    process,     *devices, dialogs};
         TMainFrm window(services);
+        if (benchOperator) FollowWindow(*benchOperator, window);
         window.show();
         window.activateWindow(); // also where no window manager hands out the focus
         return QApplication::exec();

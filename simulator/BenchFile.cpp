@@ -436,8 +436,12 @@ BenchSetup LoadBenchFile(const std::string& path) {
     throw BenchFileError("cannot open the " + name + ": " + read.Reason());
 }
 
+bool NamesDefaultBench(const std::string& value) {
+    return value.empty() || value == "default";
+}
+
 BenchSetup BenchFromVariable(const std::string& value) {
-    if (value.empty() || value == "default") return DefaultBenchSetup();
+    if (NamesDefaultBench(value)) return DefaultBenchSetup();
     return LoadBenchFile(value);
 }
 

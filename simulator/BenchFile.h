@@ -48,6 +48,8 @@ BenchSetup LoadBenchFile(const std::string& path);
 
 // "default" or a file name, as the environment variable gives it.
 BenchSetup BenchFromVariable(const std::string& value);
+// True when the variable's value stands for the default bench rather than a file.
+bool NamesDefaultBench(const std::string& value);
 
 // Puts a setup's device behaviour (attached, silent, driver, open failures, other devices)
 // in force on a driver; the bench and timing are its constructor's.

@@ -527,10 +527,18 @@ void Harness::Start() {
     framesSeen_ = 0;
     if (process_->programFolder.empty()) process_->programFolder = baseFolder_ + "/";
     DataRoot();
+    // The program's own operator, between the window and the scenario's answers.
+    platform::MessageBoxes* boxes = boxes_.get();
+    if (operatorKind_) {
+        benchOperator_ = std::make_unique<sim::BenchOperator>(*driver_, *operatorKind_);
+        operatorBoxes_ = std::make_unique<BenchOperatorBoxes>(*boxes_, *benchOperator_);
+        boxes = operatorBoxes_.get();
+    }
     services_ = std::make_unique<platform::Services>(platform::Services{
-        clock_, *driver_, *boxes_, *pump_, *cursor_, *timers_, *tones_, *process_, devices_,
+        clock_, *driver_, *boxes, *pump_, *cursor_, *timers_, *tones_, *process_, devices_,
         *dialogs_});
     window_ = std::make_unique<TMainFrm>(*services_);
+    if (benchOperator_) FollowWindow(*benchOperator_, *window_);
     window_->OnReportLine = [this](const ReportLine& line) {
         Log("report " + ColourText(line.Colour) + " " + std::to_string(line.Style) + " " +
             QuoteText(line.Text));
@@ -569,6 +577,8 @@ void Harness::Close() {
     }
     window_.reset();
     services_.reset();
+    operatorBoxes_.reset();
+    benchOperator_.reset();
     driver_.reset();
 }
 
@@ -732,6 +742,16 @@ void Harness::RunStep(const std::string& line) {
     } else if (step == "args") {
         if (window_) throw ScenarioError("args come before start");
         process_->arguments.assign(w.begin() + 1, w.end());
+    } else if (step == "operator") {
+        if (window_) throw ScenarioError("operator comes before start");
+        if (arg(1) == "careful")
+            operatorKind_ = sim::BenchOperator::Kind::Careful;
+        else if (arg(1) == "take-out-wire")
+            operatorKind_ = sim::BenchOperator::Kind::TakeOutWireOnly;
+        else if (arg(1) == "none")
+            operatorKind_.reset();
+        else
+            throw ScenarioError("operator is careful, take-out-wire or none");
     } else if (step == "program-folder") {
         if (window_) throw ScenarioError("program-folder comes before start");
         process_->programFolder = Path(arg(1)) + "/";

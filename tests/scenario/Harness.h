@@ -8,14 +8,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "interface/BenchOperatorBoxes.h"
 #include "platform/Services.h"
 #include "simulator/BenchFile.h"
+#include "simulator/BenchOperator.h"
 
 class QDialog;
 class QTemporaryDir;
@@ -106,6 +109,10 @@ private:
     std::unique_ptr<QTemporaryDir> dataRoot_;
     sim::BenchSetup setup_ = sim::DefaultBenchSetup();
     std::unique_ptr<sim::SimulatedFtdi> driver_;
+    // The operator of the program's simulated bench, when the scenario asks for one.
+    std::optional<sim::BenchOperator::Kind> operatorKind_;
+    std::unique_ptr<sim::BenchOperator> benchOperator_;
+    std::unique_ptr<BenchOperatorBoxes> operatorBoxes_;
     std::unique_ptr<platform::Services> services_;
     std::unique_ptr<TMainFrm> window_;
     std::multimap<uint64_t, std::string> atPump_; // pump call -> step
