@@ -42,14 +42,6 @@ constexpr int32_t DefaultMeterChannels = 10;
 constexpr int32_t LastRangeNode = 2040;
 constexpr int32_t RangeStep = 24;
 
-// Only ASCII capitals are folded, so multi-byte characters pass through unchanged.
-std::string AsciiLower(std::string_view name) {
-    std::string lowered(name);
-    for (char& c : lowered)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return lowered;
-}
-
 class Name {
 public:
     explicit Name(std::string_view name) : name_(name), lowered_(AsciiLower(name)) {}
@@ -84,6 +76,14 @@ bool Met(Needs needs, bool pairSeen, bool markSeen) {
 }
 
 } // namespace
+
+// Only ASCII capitals are folded, so multi-byte characters pass through unchanged.
+std::string AsciiLower(std::string_view name) {
+    std::string lowered(name);
+    for (char& c : lowered)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lowered;
+}
 
 AllowedTests AllowedTestsForName(std::string_view nameText, bool pairSeen, bool markSeen) {
     const Name name(nameText);

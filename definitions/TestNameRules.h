@@ -48,6 +48,9 @@ struct AllowedTests {
     int32_t MeterChannels = 10;
 };
 
+// The name as its words are looked for: ASCII capitals folded, every other byte as it is.
+std::string AsciiLower(std::string_view name);
+
 // pairSeen and markSeen come from the parse; pass false for the self-test and an empty name.
 AllowedTests AllowedTestsForName(std::string_view name, bool pairSeen, bool markSeen);
 

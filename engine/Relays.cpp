@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "definitions/TestNameRules.h"
 #include "results/ValueTexts.h"
 
 namespace engine {
@@ -28,12 +29,6 @@ int JumpFromV11(int32_t meterChannels) {
     }
 }
 
-std::string AsciiLower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // " : best to worst", or " : value" when both are the same.
 std::string Readings(int32_t best, int32_t worst) {
     std::string text = " : " + results::FormatContinuity(best);
@@ -55,7 +50,7 @@ constexpr MarkColumn MarkPlugBEven = {{245, 245}, 240};
 } // namespace
 
 bool IsZelphFamily(const std::string& testName) {
-    return AsciiLower(testName).find("zelph pro") != std::string::npos;
+    return definitions::AsciiLower(testName).find("zelph pro") != std::string::npos;
 }
 
 int FirstRelayLine(bool zelph) {

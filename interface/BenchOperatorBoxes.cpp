@@ -6,16 +6,11 @@
 #include <string>
 
 #include "definitions/TestDefinition.h"
+#include "definitions/TestNameRules.h"
 #include "engine/Relays.h"
 #include "interface/Main.h"
 
 namespace {
-
-std::string AsciiLower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 constexpr int MostBoards = 8;
 constexpr int MostWindow = 84; // the last window of 24 nodes below node 2040
@@ -35,7 +30,7 @@ std::optional<sim::UnitSpec> UnitOfSelectedTest(const TMainFrm& window) {
     sim::UnitSpec unit;
     if (engine::IsZelphFamily(name)) {
         unit.family = sim::UnitSpec::Family::Zelph;
-    } else if (AsciiLower(name).find("brevant") != std::string::npos) {
+    } else if (definitions::AsciiLower(name).find("brevant") != std::string::npos) {
         unit.family = sim::UnitSpec::Family::Brevant;
     } else {
         unit.family = sim::UnitSpec::Family::Tolvex;

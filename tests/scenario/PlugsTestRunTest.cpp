@@ -9,19 +9,12 @@
 #include <vector>
 
 #include "tests/scenario/Harness.h"
+#include "tests/scenario/TranscriptLines.h"
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-bool StartsWith(const std::string& line, const std::string& prefix) {
-    return line.rfind(prefix, 0) == 0;
-}
+using scenario::Lines;
+using scenario::StartsWith;
 
 struct ModeCase {
     const char* mode;
