@@ -438,13 +438,14 @@ TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGKILL);
     EXPECT_EQ(Get(), old);
-    // The killed save leaves its unfinished new file beside the old one; the next save does
-    // not trip over it.
+    // The killed save leaves its unfinished new file beside the old one; the next save takes
+    // it away.
     EXPECT_EQ(Leftovers(), 1);
     IniFile file(path);
     file.WriteString("Operators", "1", "Bob");
     file.UpdateFile();
     EXPECT_EQ(Get(), "[Operators]\r\n0=Ann\r\n1=Bob\r\n");
+    EXPECT_EQ(Leftovers(), 0);
 }
 
 TEST_F(IniFileTest, WhatIsNoFileIsNeitherReadNorReplaced) {
@@ -506,21 +507,39 @@ TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
     EXPECT_EQ(Leftovers(), 0);
 }
 
-TEST_F(IniFileTest, AFailureInPlaceSaysTheFileMayBeIncomplete) {
-    Put("[Operators]\n0=Ann\n");
-    ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
+TEST_F(IniFileTest, AFailureInPlace) {
+    // A longer text takes its room first: where it finds none, the file is as it was. A failure
+    // while the old text is overwritten may leave it incomplete, and says so.
+    const struct {
+        const char* what;
+        std::string old;
+        int error;
+        const char* message;
+    } cases[] = {
+        {"the room for a longer text", "[Operators]\n0=Ann\n", ENOSPC, "No space left on device."},
+        {"overwriting", "[Operators]\n0=Ann\n1=" + std::string(5000, 'x') + "\n", EIO,
+         "Input/output error. The file was being written in place and may be incomplete."},
+    };
     ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-    testing_support::AsOrdinaryUser user;
-    if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
-    IniFile file(path);
-    for (int i = 1; i < 200; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
-    InjectWriteFault(WriteFault{.afterBytes = 100, .kind = WriteFault::Kind::Fail, .error = EIO});
-    EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path +
-                                     "\". Input/output error. The file was being written in "
-                                     "place and may be incomplete.");
-    // The next save puts it right.
-    file.UpdateFile();
-    EXPECT_EQ(IniFile(path).ReadString("Operators", "199", ""), "Operator");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(c.old);
+        ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
+        testing_support::AsOrdinaryUser user;
+        if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+        IniFile file(path);
+        for (int i = 1; i < 200; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
+        InjectWriteFault(
+            WriteFault{.afterBytes = 100, .kind = WriteFault::Kind::Fail, .error = c.error});
+        EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path + "\". " + c.message);
+        if (c.error == ENOSPC) {
+            EXPECT_EQ(Get(), c.old);
+        }
+        // The next save puts it right.
+        file.UpdateFile();
+        EXPECT_EQ(IniFile(path).ReadString("Operators", "199", ""), "Operator");
+        EXPECT_EQ(Leftovers(), 0);
+    }
 }
 
 TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {

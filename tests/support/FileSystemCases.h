@@ -58,15 +58,16 @@ private:
 };
 
 // The file-system rights of an ordinary user from construction to destruction, in this process
-// (root ignores permission bits). Under root those of "nobody": only the effective ids change,
-// so root's saved ids bring them back. A test run by an ordinary user is that user already and
-// nothing changes. Switched() is false when root could not change them: such a test skips.
+// (root ignores permission bits). Under root those of "nobody", or of the ids given: only the
+// effective ids change, so root's saved ids bring them back. A test run by an ordinary user is that
+// user already and nothing changes. Switched() is false when root could not change them: such a
+// test skips.
 class AsOrdinaryUser {
 public:
     static constexpr uid_t Uid = 65534;
     static constexpr gid_t Gid = 65534;
 
-    AsOrdinaryUser() {
+    explicit AsOrdinaryUser(uid_t uid = Uid, gid_t gid = Gid) {
         if (::geteuid() != 0) {
             switched_ = true; // already a user whom permissions bind
             return;
@@ -75,7 +76,7 @@ public:
         egid_ = ::getegid();
         groups_.resize(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
         if (::getgroups(static_cast<int>(groups_.size()), groups_.data()) < 0) groups_.clear();
-        switched_ = ::setgroups(0, nullptr) == 0 && ::setegid(Gid) == 0 && ::seteuid(Uid) == 0;
+        switched_ = ::setgroups(0, nullptr) == 0 && ::setegid(gid) == 0 && ::seteuid(uid) == 0;
         if (!switched_) Restore();
     }
     ~AsOrdinaryUser() { Restore(); }
@@ -85,8 +86,8 @@ public:
     bool Switched() const { return switched_; }
     // Makes the ordinary user the owner of path, when root runs the test (an ordinary user
     // owns what it made already); false when that failed.
-    static bool Give(const std::string& path) {
-        return ::geteuid() != 0 || ::chown(path.c_str(), Uid, Gid) == 0;
+    static bool Give(const std::string& path, uid_t uid = Uid, gid_t gid = Gid) {
+        return ::geteuid() != 0 || ::chown(path.c_str(), uid, gid) == 0;
     }
     // Whether the test runs as root, which may give files to other owners (asked before the
     // switch: after it, the answer is the ordinary user's).
