@@ -96,13 +96,16 @@ IniDocument IniDocument::Parse(std::string bytes) {
         const size_t index = doc.lines_.size();
         doc.lines_.push_back({line, mixed && !IsUtf8(line)});
         if (const auto name = SectionName(line)) {
+            doc.blankAsRead_ = false;
             doc.sections_.emplace_back();
             current = &doc.sections_.back();
             current->insertAt = index;
             doc.sectionIndex_.try_emplace(Fold(*name), doc.sections_.size() - 1);
             continue;
         }
-        if (!current || Trim(line).empty()) continue; // lines before the first section
+        if (Trim(line).empty()) continue;
+        doc.blankAsRead_ = false;
+        if (!current) continue; // lines before the first section
         current->insertAt = index;
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
@@ -110,7 +113,14 @@ IniDocument IniDocument::Parse(std::string bytes) {
         if (!key.empty()) current->keys.try_emplace(Fold(key), KeyRef{false, index});
     }
     doc.readSections_ = doc.sections_.size();
+    for (Section& s : doc.sections_) s.keysRead = s.keys.size();
     return doc;
+}
+
+bool IniDocument::HadKeysWhenRead(std::string_view section) const {
+    const auto it = sectionIndex_.find(Fold(section));
+    return it != sectionIndex_.end() && it->second < readSections_ &&
+           sections_[it->second].keysRead > 0;
 }
 
 std::string IniDocument::Line::Utf8(std::string_view part) const {

@@ -61,6 +61,11 @@ public:
     // or add a key. A value that is not UTF-8 is taken as Windows-1252, as a file would be.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
+    // The text as read: whether it held nothing but blanks, and whether the section of that
+    // name held a key.
+    bool BlankAsRead() const { return blankAsRead_; }
+    bool HadKeysWhenRead(std::string_view section) const;
+
 private:
     // A line without its end: a part of the text as read, Windows-1252 bytes to be converted
     // as the line is used, or the UTF-8 text of a line written since.
@@ -79,6 +84,7 @@ private:
         size_t insertAt = 0;     // lines_ index after which its new keys go (sections as read)
         std::vector<Line> added; // key lines written since
         std::unordered_map<std::string, KeyRef> keys; // folded name -> first key line
+        size_t keysRead = 0;
     };
 
     const Section* FindSection(std::string_view name) const;
@@ -93,6 +99,7 @@ private:
     // The sections as read, in their order, then those written since.
     std::vector<Section> sections_;
     size_t readSections_ = 0;
+    bool blankAsRead_ = true;
     std::unordered_map<std::string, size_t> sectionIndex_; // folded name -> first section
 };
 

@@ -348,7 +348,10 @@ void ReplaceFileContents(const std::string& path, std::string_view bytes) {
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
-    if (auto bytes = ReadWhole(path_)) doc_ = IniDocument::Parse(std::move(*bytes));
+    if (auto bytes = ReadWhole(path_)) {
+        doc_ = IniDocument::Parse(std::move(*bytes));
+        read_ = true;
+    }
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key,
@@ -365,14 +368,18 @@ int32_t IniFile::ReadInteger(std::string_view section, std::string_view key,
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+    wroteKeysRead_ = wroteKeysRead_ || doc_.HadKeysWhenRead(section);
     doc_.Write(section, key, value);
 }
 
 void IniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {
-    doc_.Write(section, key, std::to_string(value));
+    WriteString(section, key, std::to_string(value));
 }
 
 void IniFile::UpdateFile() {
+    // Written back, a text that was not understood would be lost under the new keys.
+    if (read_ && !doc_.BlankAsRead() && !wroteKeysRead_)
+        Fail("write", path_, "Not one setting could be read from it, so it is left as it is");
     ReplaceFileContents(path_, doc_.Serialize());
 }
 

@@ -49,12 +49,16 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
 
-    // Writes the whole text to the file; raises IniFileError when it cannot.
+    // Writes the whole text to the file; raises IniFileError when it cannot. A file that held
+    // text but not one key in the sections written to was not understood (another encoding,
+    // another program's file, noise): it is left as it is and the error says so.
     void UpdateFile();
 
 private:
     std::string path_;
     IniDocument doc_;
+    bool read_ = false;          // the file was there and was read
+    bool wroteKeysRead_ = false; // a write went to a section that held keys when read
 };
 
 // Replaces the contents of the file at path (made when missing) as described above; raises

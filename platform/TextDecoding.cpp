@@ -10,9 +10,6 @@ namespace platform {
 namespace {
 
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
-// The first characters that tell UTF-16 without a byte-order mark: a few lines of a settings
-// file.
-constexpr size_t Utf16ProbeUnits = 64;
 
 void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
@@ -67,22 +64,36 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian) {
     return out;
 }
 
-// Whether bytes without a byte-order mark are UTF-16, and which way round: in at least three
-// of four of the first characters one byte is 0 and the other is not, the zero on the same side
-// each time. 8-bit text holds no zeros, so a stray one or two decide nothing.
+// Whether bytes without a byte-order mark are UTF-16, and which way round, judged by the zeros
+// of the whole file. In UTF-16 every character below U+0100 (the ASCII of the keys, the '=', the
+// brackets, the line ends) has its high byte 0 and its low byte not: one side of the pairs
+// carries these zeros, and the line ends are whole UTF-16 characters. Names in Cyrillic or CJK
+// have no zeros, so they decide nothing, however many of them come first. 8-bit text has no
+// zeros, or a few strays, or runs of them (a tail that a failed write left), which fill both
+// sides of their pairs.
 enum class Utf16Order { None, Little, Big };
 Utf16Order Utf16Without(std::string_view bytes) {
-    const size_t units = std::min(bytes.size() / 2, Utf16ProbeUnits);
-    if (units == 0) return Utf16Order::None;
-    size_t little = 0, big = 0;
-    for (size_t i = 0; i < units; ++i) {
-        const bool evenZero = bytes[2 * i] == '\0', oddZero = bytes[2 * i + 1] == '\0';
-        little += oddZero && !evenZero;
-        big += evenZero && !oddZero;
+    if (std::memchr(bytes.data(), 0, bytes.size()) == nullptr) return Utf16Order::None;
+    size_t oddZero = 0, evenZero = 0; // pairs with a zero on that side only
+    size_t text = 0;                  // pairs that are not both zero
+    size_t littleEnds = 0, bigEnds = 0, endBytes = 0;
+    auto isEnd = [](char c) { return c == '\n' || c == '\r'; };
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const char even = bytes[i], odd = bytes[i + 1];
+        if (even == '\0' && odd == '\0') continue;
+        ++text;
+        oddZero += odd == '\0';
+        evenZero += even == '\0';
+        littleEnds += odd == '\0' && isEnd(even);
+        bigEnds += even == '\0' && isEnd(odd);
+        endBytes += isEnd(even) + isEnd(odd);
     }
-    if (4 * little >= 3 * units) return Utf16Order::Little;
-    if (4 * big >= 3 * units) return Utf16Order::Big;
-    return Utf16Order::None;
+    const bool little = oddZero > evenZero;
+    const size_t zeros = little ? oddZero : evenZero;
+    const size_t ends = little ? littleEnds : bigEnds;
+    // A sixteenth is far below the ASCII of any settings file and far above what strays give.
+    if (zeros < 2 || 16 * zeros < text || (endBytes > 0 && ends == 0)) return Utf16Order::None;
+    return little ? Utf16Order::Little : Utf16Order::Big;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -2,9 +2,10 @@
 // Text files that people and the Windows program wrote: the settings file and the certificate
 // title. Pure code: no files.
 //
-// Encoding: UTF-16 when the file starts with its byte-order mark, or without one when every
-// other byte of its first characters is 0 (the zeros on the odd bytes: little-endian, on the
-// even bytes: big-endian). Otherwise the bytes are 8-bit text decided line by line: a line
+// Encoding: UTF-16 when the file starts with its byte-order mark, or without one when the zero
+// bytes of the whole file show it: they stand on one side of the byte pairs (on the odd bytes:
+// little-endian, on the even bytes: big-endian), in at least a sixteenth of the pairs, and the
+// line ends are UTF-16 line ends. Otherwise the bytes are 8-bit text decided line by line: a line
 // that is valid UTF-8 is UTF-8, any other line is Windows-1252, the code page of files written
 // on Windows; one stray byte thus garbles no other line. UTF-8 byte-order marks at the start
 // are no text. A NUL is no text either and reads as a blank.

@@ -127,6 +127,50 @@ TEST_F(SettingsFileTest, NamesInOtherEncodingsSurviveALoadAndASave) {
     }
 }
 
+// UTF-16 without its byte-order mark, as some editors save "Unicode".
+std::string Utf16leNoMark(std::u16string_view text) {
+    return Utf16le(text).substr(2);
+}
+
+TEST_F(SettingsFileTest, Utf16WithoutAMarkAndNamesFarFromLatin1) {
+    // The lists first, in names that have no zero byte in UTF-16.
+    Put(Utf16leNoMark(u"[Operators]\r\n0=Александра Константиновна Преображенская\r\n"
+                      u"1=Ёлкин Пётр\r\n[Models]\r\n0=高压电缆组件第三型号\r\n"
+                      u"[Settings]\r\nAutomatic=0\r\n[Service]\r\nCounter=12\r\n"));
+    const Strings operators{"Александра Константиновна Преображенская", "Ёлкин Пётр"};
+    Start();
+    EXPECT_EQ(frm->OperatorList, operators);
+    EXPECT_EQ(frm->ModelList, (Strings{"高压电缆组件第三型号"}));
+    EXPECT_FALSE(frm->CheckBoxAutomatic->isChecked());
+    EXPECT_EQ(frm->RunsSinceSelfTest, 12);
+    Close();
+    // Written back in UTF-8, and read the same.
+    const std::string written = Get();
+    EXPECT_NE(written.find("0=Александра Константиновна Преображенская\r\n1=Ёлкин Пётр\r\n"),
+              std::string::npos);
+    EXPECT_NE(written.find("Counter=12\r\n"), std::string::npos);
+    Start();
+    EXPECT_EQ(frm->OperatorList, operators);
+    EXPECT_EQ(frm->RunsSinceSelfTest, 12);
+}
+
+TEST_F(SettingsFileTest, AFileWithoutOneSettingReadIsLeftAsItIs) {
+    // UTF-32, which no editor of the bench PC should have written, and reads as blanks.
+    std::string utf32;
+    for (const char c : std::string_view("[Service]\r\nCounter=12\r\n[Operators]\r\n0=Ann\r\n"))
+        utf32 += std::string(1, c) + std::string(3, '\0');
+    Put(utf32);
+    Start();
+    ExpectDefaults();
+    EXPECT_FALSE(frm->close());
+    ASSERT_EQ(p.boxes.History().size(), 1u);
+    EXPECT_EQ(p.boxes.History()[0].Request.Text,
+              "Cannot write file \"" + path +
+                  "\". Not one setting could be read from it, so it is left as it is.");
+    EXPECT_TRUE(frm->close());
+    EXPECT_EQ(Get(), utf32);
+}
+
 TEST_F(SettingsFileTest, AListWithAGap) {
     // Keys 0, 1 and 3: the list ends at the gap, key 3 stays in the file and is read again
     // once a later closing has written key 2.
@@ -239,13 +283,19 @@ std::string Noise(size_t size, uint32_t seed) {
 }
 
 TEST_F(SettingsFileTest, BinaryFile) {
-    Put(Noise(1 << 20, 7));
+    const std::string noise = Noise(1 << 20, 7);
+    Put(noise);
     const double ms = Start();
     ExpectDefaults();
     EXPECT_TRUE(frm->OperatorList.empty());
     RecordProperty("start_ms", std::to_string(ms));
-    // The closing writes the settings after what it could not make sense of.
-    Close();
+    // Nothing in it made sense, so the closing leaves it as it is and says so once.
+    EXPECT_FALSE(frm->close());
+    ASSERT_EQ(p.boxes.History().size(), 1u);
+    EXPECT_TRUE(frm->close());
+    frm.reset();
+    EXPECT_EQ(Get(), noise);
+    p.boxes.ClearHistory();
     Start();
     ExpectDefaults();
 }

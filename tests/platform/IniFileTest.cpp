@@ -211,21 +211,42 @@ std::string Utf16NoMark(std::u16string_view text, bool bigEndian) {
 }
 
 TEST(IniDocumentTest, Utf16WithoutAByteOrderMark) {
+    // Names of a workshop far from Latin-1: whole lines without a zero byte.
+    const std::u16string cyrillic = u"[Operators]\r\n0=Александра Константиновна Преображенская\r\n"
+                                    u"1=Екатерина Владимировна Ростропович\r\n"
+                                    u"[Service]\r\nCounter=12\r\n";
+    // 上, 不 and 一 hold a CR, an LF or a zero byte of their own.
+    const std::u16string cjk = u"; 第三车间质量检验部的操作员名单，请勿删除或更改本文件的内容\r\n"
+                               u"[Operators]\r\n0=欧阳上官不一\r\n[Service]\r\nCounter=12\r\n";
     const struct {
         const char* what;
         std::string bytes;
         std::optional<std::string> operatorName;
+        std::optional<std::string> counter = std::nullopt;
     } cases[] = {
         {"little-endian", Utf16NoMark(u"[Operators]\r\n0=J\u00FCrgen\r\n", false), "J\xC3\xBCrgen"},
         {"big-endian", Utf16NoMark(u"[Operators]\r\n0=J\u00FCrgen\r\n", true), "J\xC3\xBCrgen"},
         // A character beyond Latin-1 in the first line does not hide the zeros of the others.
         {"with a euro sign", Utf16NoMark(u"[Operators]\n0=\u20AC\n", false), "\xE2\x82\xAC"},
+        {"Cyrillic names first", Utf16NoMark(cyrillic, false),
+         "Александра Константиновна Преображенская", "12"},
+        {"Cyrillic names first, big-endian", Utf16NoMark(cyrillic, true),
+         "Александра Константиновна Преображенская", "12"},
+        {"CJK first", Utf16NoMark(cjk, false), "欧阳上官不一", "12"},
+        {"CJK first, big-endian", Utf16NoMark(cjk, true), "欧阳上官不一", "12"},
         // 8-bit text with a few stray zeros is no UTF-16; the zeros read as blanks.
         {"stray zeros", "[Operators]\n0=A\0n\0n\n"s, "A n n"},
+        // Nor is one that a failed write lengthened with zeros, from an even or an odd end.
+        {"a tail of zeros", "[Operators]\r\n0=Ann\r\n" + std::string(4096, '\0'), "Ann"},
+        {"a tail of zeros after an odd end", "[Operators]\r\n0=Anna\r\n" + std::string(4095, '\0'),
+         "Anna"},
     };
     for (const auto& c : cases) {
         const auto doc = IniDocument::Parse(c.bytes);
         EXPECT_EQ(doc.Find("Operators", "0"), c.operatorName) << c.what;
+        if (c.counter) {
+            EXPECT_EQ(doc.Find("Service", "Counter"), c.counter) << c.what;
+        }
         const std::string written = doc.Serialize();
         EXPECT_EQ(written.find('\0'), std::string::npos) << c.what;
         EXPECT_EQ(IniDocument::Parse(written).Find("Operators", "0"), c.operatorName) << c.what;
@@ -446,6 +467,38 @@ TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
     file.UpdateFile();
     EXPECT_EQ(Get(), "[Operators]\r\n0=Ann\r\n1=Bob\r\n");
     EXPECT_EQ(Leftovers(), 0);
+}
+
+TEST_F(IniFileTest, AFileWithoutOneSettingReadIsNotRewritten) {
+    // UTF-32: its zeros fill both sides of the byte pairs, so it reads as 8-bit text of blanks.
+    std::string utf32;
+    for (const char c : std::string_view("[Service]\r\nCounter=12\r\n")) utf32 += c + "\0\0\0"s;
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool saved;
+    } cases[] = {
+        {"UTF-32", utf32, false},
+        {"another program's", "[Window]\r\nLeft=10\r\n", false},
+        {"blank", " \r\n\r\n\t\r\n", true},
+        {"a tuning value put by hand", "[AdvancedSettings]\r\nContThreshold=90\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Put(c.bytes);
+        IniFile file(path);
+        file.WriteInteger("Service", "Counter", 3);
+        file.WriteInteger("AdvancedSettings", "IsoTime", 1);
+        if (c.saved) {
+            EXPECT_EQ(ErrorOfSave(file), "(saved)");
+            EXPECT_EQ(IniFile(path).ReadInteger("Service", "Counter", -1), 3);
+        } else {
+            EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path +
+                                             "\". Not one setting could be read from it, so it "
+                                             "is left as it is.");
+            EXPECT_EQ(Get(), c.bytes);
+        }
+    }
 }
 
 TEST_F(IniFileTest, WhatIsNoFileIsNeitherReadNorReplaced) {
