@@ -28,6 +28,7 @@
 #include "interface/widgets/TrackBar.h"
 #include "tests/support/FakeFtdi.h"
 #include "tests/support/FileSystemCases.h"
+#include "tests/support/LoopMount.h"
 #include "tests/support/TestServices.h"
 
 using namespace testing_support;
@@ -251,6 +252,36 @@ TEST_F(SettingsFileTest, ASessionSurvivesAClosingInAFolderThatTakesNoNewFile) {
         frm.reset();
     }
     fs::permissions(folders.Data, fs::perms(0755));
+}
+
+TEST_F(SettingsFileTest, AFullDiskLeavesTheFileAsItWasAndSaysSo) {
+    // The data folder that an administrator locked, on a disk without fallocate that is full.
+    LoopMount disk("ext2");
+    if (!disk.Mounted()) GTEST_SKIP() << disk.WhyNot();
+    p.process.dataRoot = disk.Folder();
+    const auto folders = definitions::DataFoldersFor(p.process.dataRoot);
+    std::filesystem::create_directories(folders.Data);
+    path = folders.SettingsFile;
+    const std::string old = "[Service]\r\nCounter=4\r\n[Operators]\r\n0=Ann\r\n";
+    Put(old);
+    ASSERT_TRUE(AsOrdinaryUser::Give(path));
+    std::filesystem::permissions(folders.Data, std::filesystem::perms(0555));
+    ASSERT_TRUE(disk.Fill());
+    {
+        AsOrdinaryUser user;
+        if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
+        Start();
+        EXPECT_EQ(frm->RunsSinceSelfTest, 4);
+        for (int n = 1; n <= 500; ++n) frm->OperatorList.push_back("Operator " + std::to_string(n));
+        EXPECT_FALSE(frm->close());
+        ASSERT_EQ(p.boxes.History().size(), 1u);
+        EXPECT_EQ(p.boxes.History()[0].Request.Text,
+                  "Cannot write file \"" + path + "\". No space left on device.");
+        EXPECT_EQ(Get(), old);
+        EXPECT_TRUE(frm->close());
+        frm.reset();
+    }
+    EXPECT_EQ(Get(), old);
 }
 
 TEST_F(SettingsFileTest, AFifoInPlaceOfTheFileHoldsNothingUpAndIsKept) {
