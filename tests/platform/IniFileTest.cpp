@@ -573,11 +573,12 @@ TEST_F(IniFileTest, AFailureInPlace) {
         {"overwriting", "[Operators]\n0=Ann\n1=" + std::string(5000, 'x') + "\n", EIO,
          "Input/output error. The file was being written in place and may be incomplete."},
     };
-    ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
         Put(c.old);
         ASSERT_TRUE(testing_support::AsOrdinaryUser::Give(path));
+        ASSERT_EQ(::chmod(folder.c_str(), 0555), 0); // nobody may add a file to it
         testing_support::AsOrdinaryUser user;
         if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
         IniFile file(path);
