@@ -106,7 +106,8 @@ public:
     bool BoxEnterRemoteMode();
     bool BoxLeaveRemoteMode();
     void BoxResetRelays();
-    void BoxReadSupplies();
+    // Returns the reference word as read; RefRaw holds 1 in place of a 0.
+    uint16_t BoxReadSupplies();
 
     // Connect procedure and its handshake bytes.
     void PowerBtnClick();

@@ -123,7 +123,7 @@ void TMainFrm::BoxResetRelays() {
     boxlink::RunFrame(*Port, services_.events, {'R', {}, {{'R', 2000}}, false}, nullptr);
 }
 
-void TMainFrm::BoxReadSupplies() {
+uint16_t TMainFrm::BoxReadSupplies() {
     // No connected check, echo, CRC or repeat: a block that does not come in time keeps the
     // field's old bytes beyond what came, and the next block is read all the same. Before the
     // first connect there is no port object yet: then it is a port that is not open.
@@ -138,6 +138,8 @@ void TMainFrm::BoxReadSupplies() {
     readWord(Supply12Raw, 100);
     readWord(TakeOutRaw, 100);
     readWord(TakeOutUnplugged, 100);
+    const uint16_t reference = RefRaw;
     if (RefRaw == 0) RefRaw = 1;
     Supply5V = engine::Supply5VFromReference(RefRaw);
+    return reference;
 }
