@@ -95,14 +95,16 @@ void TMainFrm::BoxSetMeterSwitch(const std::array<uint16_t, 13>& words) {
     if (!BoxConnectedCheck()) return;
     auto payload = WordsLowByteFirst(words);
     payload.push_back(Crc7(payload.data(), payload.size()));
-    boxlink::RunFrame(*Port, services_.events, {'S', payload, {{'k', 1000}, {'R', 5000}}, false},
-                      nullptr);
+    // The box acknowledges the words; the 'R' is the unit's, once it has switched.
+    boxlink::RunFrame(*Port, services_.events,
+                      {'S', payload, {{'k', 1000}, {'R', 5000, Answerer::Unit}}, false}, nullptr);
 }
 
 namespace {
 // 'C' and 'D' make one attempt: echo, then 'R' from the meter.
 bool RemoteModeExchange(TPortVirt& port, platform::EventPump& events, uint8_t command) {
-    return boxlink::AttemptFrame(port, events, {command, {}, {{'R', 3000}}, false}, nullptr);
+    return boxlink::AttemptFrame(port, events, {command, {}, {{'R', 3000, Answerer::Unit}}, false},
+                                 nullptr);
 }
 } // namespace
 
