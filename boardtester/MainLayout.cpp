@@ -13,6 +13,7 @@
 #include "boardtester/GridSurface.h"
 #include "boardtester/Main.h"
 #include "interface/Fonts.h"
+#include "interface/widgets/FrameHints.h"
 #include "boardtester/UpDown.h"
 
 namespace relmora {
@@ -80,9 +81,11 @@ constexpr LegendEntry Legend[] = {
 void TMainFrm::CreateControls() {
     setObjectName("MainFrm");
     setWindowTitle("Switch board tester");
+    // The system menu, with its close, and the minimise box; no maximise.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
+    KeepFrameButtons(*this, {.systemMenu = true, .minimise = true, .close = true});
     // The window's typeface, 11 pixels high; where it is missing a narrow sans-serif keeps
     // the captions within their places.
     setFont(fonts::DesignFont(fonts::Face::MsSansSerif, 11));

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdlib>
 
+#include "results/ValueTexts.h"
+
 namespace engine {
 
 float Supply12Volts(uint16_t raw, float supply5V) {
@@ -54,6 +56,11 @@ int TopBoard(int32_t mask) {
 
 bool StandbyOutOfRange(uint16_t reading, uint16_t reference) {
     return std::abs(int{reading} - int{reference}) > 180;
+}
+
+std::string StandbyValueText(uint16_t reading, uint16_t reference, char decimalSeparator) {
+    if (reference == 0) return "no value, the 2.5 V reference reads 0";
+    return results::FormatFixed(reading * 2.5 / reference, 3, decimalSeparator) + " V";
 }
 
 } // namespace engine

@@ -2,6 +2,7 @@
 // Pure rules of the supply, switch-board and standby checks.
 
 #include <cstdint>
+#include <string>
 
 namespace engine {
 
@@ -25,5 +26,9 @@ int TopBoard(int32_t mask);
 // A standby reading is out of range when it lies more than 180 counts (3 converter steps)
 // from the reference.
 bool StandbyOutOfRange(uint16_t reading, uint16_t reference);
+
+// A standby reading as the voltage it stands for against the 2.5 V reference, "2.515 V"; a
+// reference that reads 0 (a dead reference) gives no voltage, and the text says so instead.
+std::string StandbyValueText(uint16_t reading, uint16_t reference, char decimalSeparator);
 
 } // namespace engine

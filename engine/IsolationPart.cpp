@@ -121,9 +121,15 @@ void IsolationPart::Run() {
                                  engine::MeasureTimeMs(f_.AutoTimingSteps, f_.AutoTimingShift)));
     startTick_ = f_.Services().clock.TickCount();
 
-    for (const NodeGroup& group : groups) MeasureGroup(group);
-
-    f_.BoxResetRelays();
+    try {
+        for (const NodeGroup& group : groups) MeasureGroup(group);
+        f_.BoxResetRelays();
+    } catch (...) {
+        // However the part ends (a cancelled prompt, a box command that gave up, its own
+        // closing reset), its timing text is no longer the current setting.
+        f_.SetStatusPanel(2, "");
+        throw;
+    }
     f_.SetStatusPanel(2, "");
     EndLines(f_.ReportLineCount() > linesAfterTitle_, true);
     f_.FinishPart(errors_);

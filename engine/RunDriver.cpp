@@ -86,18 +86,22 @@ void TMainFrm::StartBtnClick() {
     bool stopped = false;
     // The command that gave up is told first: the reset that follows may well give up too.
     std::string boxFailure;
+    // A reset that has just given up (a part's own closing 'R') is not tried again: that would
+    // be the same wait and the same box a second time.
+    bool resetGaveUp = false;
     try {
         if (!PrepareAndRunParts(selfTest)) return; // cancelled at the remote-mode prompt
     } catch (const BoxCommandFailed& e) {
         stopped = true;
         boxFailure = e.what();
+        resetGaveUp = e.Command() == 'R';
     } catch (const std::exception&) {
         stopped = true;
     }
     // Finished or stopped, the box lets go of what the last part selected, so that the next
     // run's standby check finds the channels at rest.
     if (stopped)
-        WriteRunStopped(boxFailure);
+        WriteRunStopped(boxFailure, !resetGaveUp);
     else
         ResetRelaysAtRunEnd();
 
@@ -293,10 +297,10 @@ void TMainFrm::ResetRelaysAtRunEnd() {
     }
 }
 
-void TMainFrm::WriteRunStopped(const std::string& boxFailure) {
+void TMainFrm::WriteRunStopped(const std::string& boxFailure, bool resetRelays) {
     PanelTestCont->hide();
     if (!boxFailure.empty()) ShowMessage(boxFailure, MsgIcon::Warning);
-    ResetRelaysAtRunEnd();
+    if (resetRelays) ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {
         AddReportLine("12 V power out of range", platform::clRed, StyleBold);

@@ -103,15 +103,16 @@ bool TMainFrm::PinsBeyondSocketLimit() const {
 bool TMainFrm::CheckStandbyValues() {
     std::string text = "Out of range standby values :\n";
     int count = 0;
+    const char separator = FormatSettings.DecimalSeparator;
+    // A reference that reads 0 is a dead reference, what the check is there to find: every
+    // channel is judged against it all the same, and only its voltage cannot be given.
     auto judgeChannels = [&](const char* kind) {
         const uint16_t reference = ChannelReadings[ReplyWordReference];
-        // A reply without its reference cannot be judged: its values would be divided by 0.
-        if (reference == 0) return;
         for (int j = 0; j < 12; ++j) {
             const uint16_t word = ChannelReadings[static_cast<size_t>(j)];
             if (!engine::StandbyOutOfRange(word, reference)) continue;
-            text += std::string(kind) + "[" + std::to_string(j + 1) + "] = " +
-                    ThreeDecimals(word * 2.5 / reference, FormatSettings.DecimalSeparator) + " V\n";
+            text += std::string(kind) + "[" + std::to_string(j + 1) +
+                    "] = " + engine::StandbyValueText(word, reference, separator) + "\n";
             ++count;
         }
     };
@@ -121,10 +122,11 @@ bool TMainFrm::CheckStandbyValues() {
     judgeChannels("Isolation");
     BoxReadContinuityChannels(ChannelReadings);
     judgeChannels("Continuity");
-    BoxReadSupplies();
+    // '2' stores a reference of 0 as 1; the value is told from the word the box sent.
+    const uint16_t supplyReference = BoxReadSupplies();
     if (engine::StandbyOutOfRange(TakeOutRaw, RefRaw)) {
-        text += "Take-out = " +
-                ThreeDecimals(TakeOutRaw * 2.5 / RefRaw, FormatSettings.DecimalSeparator) + " V\n";
+        text +=
+            "Take-out = " + engine::StandbyValueText(TakeOutRaw, supplyReference, separator) + "\n";
         ++count;
     }
     text += "(Standard value should be 2.50 V)";

@@ -106,7 +106,8 @@ public:
     bool BoxEnterRemoteMode();
     bool BoxLeaveRemoteMode();
     void BoxResetRelays();
-    void BoxReadSupplies();
+    // Returns the reference word as read; RefRaw holds 1 in place of a 0.
+    uint16_t BoxReadSupplies();
 
     // Connect procedure and its handshake bytes.
     void PowerBtnClick();
@@ -525,9 +526,10 @@ private:
     // 'C' until the unit answers, with the Retry/Cancel prompt between; on Cancel the Start
     // button and the lists the operator needs come back, and the result is false.
     bool EnterRemoteModeOrGiveUp(const char* prompt);
-    // The end of a stopped run: the relays reset, the stop lines and box. boxFailure is the
-    // text of a box command that gave up and stopped the run (told first), or empty.
-    void WriteRunStopped(const std::string& boxFailure);
+    // The end of a stopped run: the relays reset (unless resetRelays is false: the reset has
+    // just given up), the stop lines and box. boxFailure is the text of a box command that
+    // gave up and stopped the run (told first), or empty.
+    void WriteRunStopped(const std::string& boxFailure, bool resetRelays);
     // 'R' at the end of a run; a box that does not answer it is told, and the run ends all
     // the same.
     void ResetRelaysAtRunEnd();

@@ -18,6 +18,7 @@
 #include "definitions/RememberedLists.h"
 #include "interface/DialogLayout.h"
 #include "interface/Main.h"
+#include "interface/widgets/FrameHints.h"
 
 namespace {
 
@@ -70,9 +71,11 @@ QComboBox* EditableBox(QWidget* parent, const char* name, int y) {
 TSerialFrm::TSerialFrm(TMainFrm& owner) : QDialog(&owner), main_(owner) {
     setObjectName("SerialFrm");
     setWindowTitle("Report Information");
-    // No system menu and no close button; above other windows.
+    // No system menu and no close button; above other windows. The window manager is told so
+    // in so many words: it is left with OK.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowStaysOnTopHint);
+    KeepFrameButtons(*this, {});
     setFont(DialogFont());
     setFixedSize(353, 233);
 

@@ -95,14 +95,16 @@ void TMainFrm::BoxSetMeterSwitch(const std::array<uint16_t, 13>& words) {
     if (!BoxConnectedCheck()) return;
     auto payload = WordsLowByteFirst(words);
     payload.push_back(Crc7(payload.data(), payload.size()));
-    boxlink::RunFrame(*Port, services_.events, {'S', payload, {{'k', 1000}, {'R', 5000}}, false},
-                      nullptr);
+    // The box acknowledges the words; the 'R' is the unit's, once it has switched.
+    boxlink::RunFrame(*Port, services_.events,
+                      {'S', payload, {{'k', 1000}, {'R', 5000, Answerer::Unit}}, false}, nullptr);
 }
 
 namespace {
 // 'C' and 'D' make one attempt: echo, then 'R' from the meter.
 bool RemoteModeExchange(TPortVirt& port, platform::EventPump& events, uint8_t command) {
-    return boxlink::AttemptFrame(port, events, {command, {}, {{'R', 3000}}, false}, nullptr);
+    return boxlink::AttemptFrame(port, events, {command, {}, {{'R', 3000, Answerer::Unit}}, false},
+                                 nullptr);
 }
 } // namespace
 
@@ -123,7 +125,7 @@ void TMainFrm::BoxResetRelays() {
     boxlink::RunFrame(*Port, services_.events, {'R', {}, {{'R', 2000}}, false}, nullptr);
 }
 
-void TMainFrm::BoxReadSupplies() {
+uint16_t TMainFrm::BoxReadSupplies() {
     // No connected check, echo, CRC or repeat: a block that does not come in time keeps the
     // field's old bytes beyond what came, and the next block is read all the same. Before the
     // first connect there is no port object yet: then it is a port that is not open.
@@ -138,6 +140,8 @@ void TMainFrm::BoxReadSupplies() {
     readWord(Supply12Raw, 100);
     readWord(TakeOutRaw, 100);
     readWord(TakeOutUnplugged, 100);
+    const uint16_t reference = RefRaw;
     if (RefRaw == 0) RefRaw = 1;
     Supply5V = engine::Supply5VFromReference(RefRaw);
+    return reference;
 }

@@ -6,7 +6,17 @@ int VoltageCode(int volts) {
     return (63 * volts - 25200) / 660;
 }
 
-BoxCommandFailed::BoxCommandFailed(char command, int attempts)
-    : std::runtime_error("Calbrix box not responding to command '" + std::string(1, command) +
-                         "' (" + std::to_string(attempts) + " attempts)"),
-      command_(command), attempts_(attempts) {}
+namespace {
+std::string FailureText(char command, int attempts, Answerer silent) {
+    const std::string what = " not responding to command '" + std::string(1, command) + "' (" +
+                             std::to_string(attempts) + " attempts)";
+    if (silent == Answerer::Box) return "Calbrix box" + what;
+    // The unit never got to its 'D': the operator has to take it out of remote mode.
+    return "Tolvex/Zelph unit" + what +
+           "\nThe Calbrix box answered, the unit did not: it may still be in remote mode.";
+}
+} // namespace
+
+BoxCommandFailed::BoxCommandFailed(char command, int attempts, Answerer silent)
+    : std::runtime_error(FailureText(command, attempts, silent)), command_(command),
+      attempts_(attempts), silent_(silent) {}

@@ -27,22 +27,31 @@ int VoltageCode(int volts);
 // and a silent box is reported after ten echo time-outs, about ten seconds.
 inline constexpr int BoxCommandMaxAttempts = 10;
 
+// Who sends an expected byte of an exchange: the box, or the resistivity meter or switching
+// unit that the box drives in remote mode, whose completion the box passes on.
+enum class Answerer { Box, Unit };
+
 // Raised by 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' when every attempt of the exchange failed.
+// Its text names the device that did not answer: the box, or the unit behind it when the box
+// answered its own bytes each time and only the unit's completion never came.
 //
 // Contract for callers: during a test run the exception leaves the test sequence as it is (a
 // part that cleans up passes it on, not a plain stop) and the run driver shows its text, then
-// ends the run ("Test stopped", relays reset); the reset itself may raise again when the link
-// is gone, is told after it, and must not keep the stop lines from being written.
+// ends the run ("Test stopped", relays reset, unless the command that gave up was that reset);
+// the reset itself may raise again when the link is gone, is told after it, and must not keep
+// the stop lines from being written.
 // Outside a run it reaches the event handler that sent the command, whose exception box shows
 // the text and the program stays usable: a handler that disabled controls or set the hourglass
 // for its work puts them back. The command leaves its reply buffer and fields as they were.
 class BoxCommandFailed : public std::runtime_error {
 public:
-    BoxCommandFailed(char command, int attempts);
+    BoxCommandFailed(char command, int attempts, Answerer silent = Answerer::Box);
     char Command() const { return command_; }
     int Attempts() const { return attempts_; }
+    Answerer Silent() const { return silent_; }
 
 private:
     char command_;
     int attempts_;
+    Answerer silent_;
 };

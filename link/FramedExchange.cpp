@@ -10,14 +10,18 @@ uint8_t EchoOf(uint8_t command) {
     return static_cast<uint8_t>(command | 0x20);
 }
 
-bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame,
-                  uint8_t* reply) {
+bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply,
+                  Answerer* failedBy) {
+    const auto failed = [failedBy](Answerer who) {
+        if (failedBy) *failedBy = who;
+        return false;
+    };
     port.WriteByte(frame.command);
-    if (port.ReadByte(EchoTimeoutMs) != EchoOf(frame.command)) return false;
+    if (port.ReadByte(EchoTimeoutMs) != EchoOf(frame.command)) return failed(Answerer::Box);
     events.ProcessMessages();
     for (uint8_t b : frame.payload) port.WriteByte(b);
     for (const auto& ack : frame.acks)
-        if (port.ReadByte(ack.timeoutMs) != ack.value) return false;
+        if (port.ReadByte(ack.timeoutMs) != ack.value) return failed(ack.from);
     if (!frame.hasReply) return true;
 
     // The program does not judge the reply: it returns the CRC of what it stored and the
@@ -27,7 +31,7 @@ bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& fra
         reply[i] = b < 0 ? 0xFF : static_cast<uint8_t>(b);
     }
     port.WriteByte(Crc7(reply, ChannelReplyBytes));
-    return port.ReadByte(FinalAckTimeoutMs) == 'k';
+    return port.ReadByte(FinalAckTimeoutMs) == 'k' || failed(Answerer::Box);
 }
 
 int FirstReplyTimeoutFor(uint8_t timingSteps, uint8_t timingShift) {
@@ -41,9 +45,15 @@ int FirstReplyTimeoutFor(uint8_t timingSteps, uint8_t timingShift) {
 }
 
 void RunFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply) {
-    for (int attempt = 1; attempt <= BoxCommandMaxAttempts; ++attempt)
-        if (AttemptFrame(port, events, frame, reply)) return;
-    throw BoxCommandFailed(static_cast<char>(frame.command), BoxCommandMaxAttempts);
+    // One attempt that the box itself failed makes it the box's failure: a unit that does not
+    // answer leaves the box answering its own bytes every time.
+    Answerer silent = Answerer::Unit;
+    for (int attempt = 1; attempt <= BoxCommandMaxAttempts; ++attempt) {
+        Answerer failedBy = Answerer::Box;
+        if (AttemptFrame(port, events, frame, reply, &failedBy)) return;
+        if (failedBy == Answerer::Box) silent = Answerer::Box;
+    }
+    throw BoxCommandFailed(static_cast<char>(frame.command), BoxCommandMaxAttempts, silent);
 }
 
 std::vector<uint8_t> ListsWithCrc(const NodeList& listA, const NodeList& listB) {

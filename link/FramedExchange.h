@@ -15,6 +15,9 @@ namespace boxlink {
 struct ExpectedByte {
     uint8_t value;
     int timeoutMs;
+    // Sent by the box itself, or by the measuring unit behind it (the box passes on its
+    // completion): a byte of the unit that does not come says nothing about the box.
+    Answerer from = Answerer::Box;
 };
 
 struct Frame {
@@ -37,11 +40,14 @@ inline constexpr int FinalAckTimeoutMs = 1000;
 uint8_t EchoOf(uint8_t command);
 
 // One attempt; true when every expected byte came. reply (30 bytes) is filled when hasReply,
-// a byte that did not come being stored as 0xFF.
-bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply);
+// a byte that did not come being stored as 0xFF. On a failure, failedBy (when given) tells
+// whose byte was wrong or missing.
+bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply,
+                  Answerer* failedBy = nullptr);
 
 // Repeats AttemptFrame until it succeeds; raises BoxCommandFailed after
-// BoxCommandMaxAttempts failed attempts.
+// BoxCommandMaxAttempts failed attempts, naming the unit when every attempt got as far as the
+// unit's byte and the unit's byte was what failed, else the box.
 void RunFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply);
 
 // The payload of 'T', 'O' and 'Y': both lists, then the CRC-7 of the 26 list bytes.

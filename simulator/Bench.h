@@ -137,6 +137,8 @@ struct Bench {
     // The referenceZeroIn-th measuring reply ('T', 'U', 'M') from now carries a reference word
     // of 0 (0 = none coming).
     int referenceZeroIn = 0;
+    // The same for the supplyReferenceZeroIn-th supply reading ('2') from now.
+    int supplyReferenceZeroIn = 0;
 
     Meter meter;
 };

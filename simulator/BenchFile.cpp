@@ -287,6 +287,8 @@ void ApplyWords(BenchSetup& s, const std::vector<std::string>& w) {
         b.leaks.push_back(leak);
     } else if (key == "reference-zero") {
         b.referenceZeroIn = static_cast<int>(Ranged(value(1), 1, 1000000));
+    } else if (key == "reference-zero-supply") {
+        b.supplyReferenceZeroIn = static_cast<int>(Ranged(value(1), 1, 1000000));
     } else if (key == "standby") {
         const std::string& kind = value(1);
         if (kind == "takeout") {

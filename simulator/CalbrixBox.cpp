@@ -304,9 +304,10 @@ void CalbrixBox::FireTimer() {
     if (reply_ == Reply::Supplies) {
         if (bench_.takeOutFlipIn > 0 && --bench_.takeOutFlipIn == 0)
             bench_.takeOutPlugged = bench_.takeOutFlipTo;
-        const std::array<uint16_t, 4> words = {
-            ReferenceWord(bench_), Supply12Word(bench_), TakeOutWord(atMs),
-            static_cast<uint16_t>(bench_.takeOutPlugged ? 0 : 1)};
+        std::array<uint16_t, 4> words = {ReferenceWord(bench_), Supply12Word(bench_),
+                                         TakeOutWord(atMs),
+                                         static_cast<uint16_t>(bench_.takeOutPlugged ? 0 : 1)};
+        if (bench_.supplyReferenceZeroIn > 0 && --bench_.supplyReferenceZeroIn == 0) words[0] = 0;
         for (uint16_t w : words) {
             Send(static_cast<uint8_t>(w & 0xFF), at);
             Send(static_cast<uint8_t>(w >> 8), at);

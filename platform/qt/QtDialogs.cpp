@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -36,6 +37,15 @@ public:
 
     void accept() override {
         UseSuffixOfChosenFilter();
+        // The name as it will be written, so that the question about replacing a file asks
+        // about that file: Qt adds no suffix to a name with a dot inside ("14.05.09 - x").
+        if (const QStringList files = selectedFiles(); !files.isEmpty()) {
+            const QString typed = files.front();
+            const std::string completed =
+                CompletedSaveName(request_, {typed.toStdString(), ChosenFilter()});
+            if (!QFileInfo(typed).isDir() && completed != typed.toStdString())
+                selectFile(QString::fromStdString(completed));
+        }
         QFileDialog::accept();
     }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -354,30 +355,47 @@ TEST_F(SupplyChecksTest, StandbyValuesOutOfRangeAreListed) {
     EXPECT_GE(frames[0].atMicros, start);
 }
 
-TEST_F(SupplyChecksTest, StandbyReplyWithoutReferenceIsNotJudged) {
-    // Each channel kind has one value out of range; the reply whose reference word reads 0
-    // lists none of its values (they would be divided by 0), the other reply is judged as ever.
+// A reference word of 0 is a dead 2.5 V reference in the box: every channel of that reply
+// lies more than 180 counts from it and is listed, with a text in place of its voltage.
+TEST_F(SupplyChecksTest, StandbyReplyWithDeadReferenceListsItsChannels) {
+    const std::string dead = "no value, the 2.5 V reference reads 0";
+    const auto deadLines = [&](const char* kind, std::initializer_list<int> skipped) {
+        std::string lines;
+        for (int j = 1; j <= 12; ++j)
+            if (std::find(skipped.begin(), skipped.end(), j) == skipped.end())
+                lines += std::string(kind) + "[" + std::to_string(j) + "] = " + dead + "\n";
+        return lines;
+    };
     const std::string isolation = "Isolation[5] = 2.515 V\n";
     const std::string continuity = "Continuity[12] = 2.485 V\n";
     const std::string takeOut = "Take-out = 2.516 V\n";
     const struct {
         const char* name;
-        int zeroReply; // 1 and 2 the two 'U', 3 the 'M'
+        int zeroReply;     // 1 and 2 the two 'U', 3 the 'M'
+        bool zeroSupplies; // the '2'
         std::string listed;
         bool fiveVoltBox;
     } cases[] = {
-        {"first 'U', read again before it is judged", 1, isolation + continuity + takeOut, false},
-        {"second 'U'", 2, continuity + takeOut, false},
-        {"'M', which tells the 5 V itself", 3, isolation + takeOut, true},
+        {"first 'U', read again before it is judged", 1, false, isolation + continuity + takeOut,
+         false},
+        // Channel 3 reads 120 counts, within 180 of 0: not listed.
+        {"second 'U'", 2, false, deadLines("Isolation", {3}) + continuity + takeOut, false},
+        {"'M'", 3, false, isolation + deadLines("Continuity", {}) + takeOut, true},
+        {"'2', whose reference is kept as 1", 0, true,
+         isolation + continuity + "Take-out = " + dead + "\n", false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         auto& bench = box.GetBench();
         bench.isolationStandby = {0, 0, 0, 0, 181, 0, 0, 0, 0, 0, 0, 0};
+        // 120 counts in the 'U' whose reference is dead.
+        if (c.zeroReply == 2) bench.isolationStandby[2] = 120 - sim::ReferenceWord(bench);
         bench.continuityStandby = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -181};
         bench.takeOutStandby = 200;
         bench.referenceZeroIn = c.zeroReply;
+        bench.supplyReferenceZeroIn = c.zeroSupplies ? 1 : 0;
         p.boxes.ClearHistory();
-        EXPECT_TRUE(frm.CheckStandbyValues()) << c.name;
+        EXPECT_TRUE(frm.CheckStandbyValues());
 
         std::vector<std::string> shown;
         for (const auto& box : p.boxes.History()) shown.push_back(box.Request.Text);
@@ -385,18 +403,8 @@ TEST_F(SupplyChecksTest, StandbyReplyWithoutReferenceIsNotJudged) {
         if (c.fiveVoltBox) expected.push_back("5 V power out of range.");
         expected.push_back("Out of range standby values :\n" + c.listed +
                            "(Standard value should be 2.50 V)");
-        EXPECT_EQ(shown, expected) << c.name;
+        EXPECT_EQ(shown, expected);
     }
-
-    // Nothing else out of range: no warning at all.
-    auto& bench = box.GetBench();
-    bench.isolationStandby = {};
-    bench.continuityStandby = {};
-    bench.takeOutStandby = 0;
-    bench.referenceZeroIn = 2;
-    p.boxes.ClearHistory();
-    EXPECT_FALSE(frm.CheckStandbyValues());
-    EXPECT_TRUE(p.boxes.History().empty());
 }
 
 } // namespace

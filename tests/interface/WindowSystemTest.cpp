@@ -31,6 +31,7 @@
 
 #include "interface/AppSetup.h"
 #include "interface/Main.h"
+#include "interface/Serial.h"
 #include "link/Portusb.h"
 #include "platform/qt/DisabledClickFilter.h"
 #include "platform/qt/QtMessageBoxes.h"
@@ -133,8 +134,11 @@ private:
 
 // The Motif hints Qt gives a window's frame (flags, functions, decorations, input mode,
 // status); window managers that honour them draw no maximise button.
-constexpr uint32_t FuncMinimize = 1u << 3, FuncMaximize = 1u << 4, FuncClose = 1u << 5;
-constexpr uint32_t DecorMinimize = 1u << 5, DecorMaximize = 1u << 6;
+constexpr uint32_t HintsFunctions = 1u << 0, HintsDecorations = 1u << 1;
+constexpr uint32_t FuncMove = 1u << 2, FuncMinimize = 1u << 3, FuncMaximize = 1u << 4,
+                   FuncClose = 1u << 5;
+constexpr uint32_t DecorBorder = 1u << 1, DecorTitle = 1u << 3, DecorMinimize = 1u << 5,
+                   DecorMaximize = 1u << 6;
 
 std::vector<uint32_t> Words(const std::vector<uint8_t>& bytes) {
     std::vector<uint32_t> words(bytes.size() / 4);
@@ -157,6 +161,26 @@ TEST(WindowSystemTest, MainWindowHasItsExactCaptionAndAsksForNoMaximise) {
     ASSERT_EQ(motif.size(), 5u);
     EXPECT_EQ(motif[1] & (FuncMinimize | FuncMaximize | FuncClose), FuncMinimize | FuncClose);
     EXPECT_EQ(motif[2] & (DecorMinimize | DecorMaximize), DecorMinimize);
+}
+
+// The report information dialog has a title bar without any button: the hints say so in full
+// (with no decoration hint at all a window manager draws its default buttons), and offer
+// moving only.
+TEST(WindowSystemTest, ReportInformationAsksForATitleWithoutButtons) {
+    TestPlatform p;
+    FakeFtdi ftdi{p.clock};
+    platform::Services services = ServicesOf(p, ftdi);
+    TMainFrm frm(services);
+    TSerialFrm dialog(frm);
+    dialog.show();
+    XProperties x;
+    const auto hints = x.Read(dialog.winId(), "_MOTIF_WM_HINTS");
+    ASSERT_TRUE(hints);
+    const std::vector<uint32_t> motif = Words(*hints);
+    ASSERT_EQ(motif.size(), 5u);
+    EXPECT_EQ(motif[0], HintsFunctions | HintsDecorations);
+    EXPECT_EQ(motif[1], FuncMove);
+    EXPECT_EQ(motif[2], DecorBorder | DecorTitle);
 }
 
 // The device wait of the port's open, through the program's real message boxes.

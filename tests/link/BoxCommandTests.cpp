@@ -396,6 +396,42 @@ TEST_F(BoxCommandTest, BoxThatAcknowledgesButNeverSendsRIsGivenUpOn) {
     EXPECT_EQ(CountSent('S'), size_t(BoxCommandMaxAttempts));
 }
 
+TEST_F(BoxCommandTest, CommandThatGivesUpNamesTheDeviceThatDidNotAnswer) {
+    const std::string boxText = "Calbrix box not responding to command 'S' (10 attempts)";
+    const std::string unitText = "Tolvex/Zelph unit not responding to command 'S' (10 attempts)\n"
+                                 "The Calbrix box answered, the unit did not: it may still be "
+                                 "in remote mode.";
+    const struct {
+        const char* name;
+        bool boxSilent;
+        bool firstAckLost; // the box's own 'k' lost once: one attempt failed by the box
+        Answerer silent;
+        const std::string& text;
+    } cases[] = {
+        {"the unit's completion never comes", false, false, Answerer::Unit, unitText},
+        {"the box answers nothing", true, false, Answerer::Box, boxText},
+        {"the box failed one attempt of the unit's", false, true, Answerer::Box, boxText},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // A unit that is not in remote mode: the box acknowledges 'S', no 'R' follows.
+        box.GetBench().meter.present = true;
+        box.SetSilent(c.boxSilent);
+        if (c.firstAckLost) box.AddFault({sim::Direction::BoxToPc, 1, sim::FaultKind::Lose, 0, 0});
+        try {
+            frm.BoxSetMeterSwitch({});
+            ADD_FAILURE() << "no exception";
+        } catch (const BoxCommandFailed& e) {
+            EXPECT_EQ(e.Command(), 'S');
+            EXPECT_EQ(e.Silent(), c.silent);
+            EXPECT_EQ(e.what(), c.text);
+        }
+        box.SetSilent(false);
+        p.clock.Sleep(6000); // the box is idle again
+        frm.Port->PurgeRx();
+    }
+}
+
 TEST_F(BoxCommandTest, TimingOfOneMeasureExchangeOnTheDefaultBench) {
     frm.TimingSteps = 0;
     frm.TimingShift = 0; // the box measures 50 ms
