@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,10 @@ struct OneFailure {
     uint64_t afterBytes;
     ErrorCase error;
 };
+
+void PrintTo(const OneFailure& c, std::ostream* os) {
+    *os << c.where << ", " << c.error.bed;
+}
 
 std::string Name(const ::testing::TestParamInfo<OneFailure>& info) {
     return std::string(info.param.where) + "_" + info.param.error.bed;
@@ -92,6 +97,10 @@ struct Broken {
     uint8_t endpoint;
     ErrorCase error;
 };
+
+void PrintTo(const Broken& c, std::ostream* os) {
+    *os << c.name << ", " << c.error.bed;
+}
 
 class BrokenChip : public DriverOnChip, public ::testing::WithParamInterface<Broken> {};
 

@@ -231,6 +231,11 @@ void UsbBed::AddTransferFault(const TransferFault& fault) {
     transferFaults_.push_back(fault);
 }
 
+std::optional<std::chrono::steady_clock::time_point> UsbBed::FirstFailure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return firstFailure_;
+}
+
 uint64_t UsbBed::BytesIn() {
     std::lock_guard<std::mutex> lock(mutex_);
     return bytesIn_;
@@ -257,6 +262,7 @@ int UsbBed::TransferError(uint8_t endpoint) {
         if (error == -EPIPE) halted_.insert(endpoint);
     }
     failed_.push_back(TransferText(endpoint, error));
+    if (!firstFailure_) firstFailure_ = std::chrono::steady_clock::now();
     return error;
 }
 

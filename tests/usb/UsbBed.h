@@ -8,10 +8,12 @@
 // The process must run under umockdev's preload library (LD_PRELOAD=libumockdev-preload.so.0).
 // The handler runs on umockdev's own thread; a lock keeps the chip for one side at a time.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -58,8 +60,10 @@ public:
     void Unplug();
 
     void AddTransferFault(const TransferFault& fault);
-    // The transfers that faults or a halt failed, as "0x81 EPROTO" ..., in order.
+    // The transfers that faults or a halt failed, as "0x81 EPROTO" ..., in order, and when the
+    // first of them failed.
     std::vector<std::string> FailedTransfers();
+    std::optional<std::chrono::steady_clock::time_point> FirstFailure();
 
     // The chip brought up to now, for a test to look at or change; the handler waits
     // meanwhile.
@@ -127,6 +131,7 @@ private:
     uint64_t bytesIn_ = 0; // data bytes the host got, status bytes left out
     uint64_t bytesOut_ = 0;
     std::vector<std::string> failed_;
+    std::optional<std::chrono::steady_clock::time_point> firstFailure_;
 };
 
 } // namespace usbemu
