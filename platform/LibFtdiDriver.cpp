@@ -83,7 +83,7 @@ struct LibFtdiDriver::Device {
     std::deque<uint8_t> rx;
     FtStatus end = FtOk;     // set once: FtDeviceNotFound unplugged, FtIoError given up
     uint32_t lineErrors = 0; // since the last GetModemStatus, in its bit layout
-    bool dropping = false;   // the buffer overflowed since the program last read
+    bool dropping = false;   // the buffer overflowed since the program last emptied it
     std::deque<std::chrono::steady_clock::time_point> failures; // within the window
     bool stop = false;
     std::atomic<uint32_t> inSize{0}; // bytes of a bulk read, whole packets
@@ -184,10 +184,10 @@ struct LibFtdiDriver::Device {
             std::lock_guard<std::mutex> lock(mutex);
             const size_t before = rx.size();
             for (size_t at = 0; at < length; at += packet) {
-                const size_t stop = std::min(at + packet, length);
-                if (stop - at < 2) continue;
+                const size_t last = std::min(at + packet, length);
+                if (last - at < 2) continue;
                 lineErrors |= (uint32_t{data[at + 1]} << 8) & kLineErrorBits;
-                rx.insert(rx.end(), data + at + 2, data + stop);
+                rx.insert(rx.end(), data + at + 2, data + last);
             }
             if (rx.size() > options.receiveLimit) {
                 dropped = rx.size() - options.receiveLimit;
@@ -315,9 +315,9 @@ FtStatus LibFtdiDriver::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint3
     // A time-out of 0 is a deadline already passed: what is there, at once.
     const auto deadline = steady_clock::now() + milliseconds(dev->readMs);
     std::unique_lock<std::mutex> lock(dev->mutex);
-    dev->dropping = false;
     for (;;) {
         got += Take(dev->rx, buffer + got, n - got);
+        if (dev->rx.empty()) dev->dropping = false; // a new overflow is worth a line again
         if (got == n) return FtOk;
         if (dev->end != FtOk) return dev->end;
         if (dev->changed.wait_until(lock, deadline) == std::cv_status::timeout) {
