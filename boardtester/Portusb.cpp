@@ -69,8 +69,9 @@ void TPortUSB::PurgeRx() {
 }
 
 void TPortUSB::SetReadTimeout(int timeoutMs) {
-    // A driver read time-out of 0 would wait without limit.
-    services_.ftdi.SetTimeouts(Handle, timeoutMs > 0 ? static_cast<uint32_t>(timeoutMs) : 1,
+    // A driver read time-out of 0 takes what is there; a negative one would reach the driver as
+    // a huge one.
+    services_.ftdi.SetTimeouts(Handle, timeoutMs > 0 ? static_cast<uint32_t>(timeoutMs) : 0,
                                DriverTimeoutMs);
 }
 

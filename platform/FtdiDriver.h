@@ -11,7 +11,10 @@ namespace platform {
 using FtStatus = uint32_t;
 using FtHandle = uint32_t; // 0 = no device
 
-// Status codes beyond "0 = success" are ours; callers only ever compare with FtOk.
+// Status codes beyond "0 = success" are ours; the port classes only ever compare with FtOk.
+// Once a device has ended, its data calls give the kind of the end: FtDeviceNotFound after an
+// unplug, FtIoError after transfers that kept failing; a single failed transfer is retried
+// inside the driver and ends nothing.
 enum : FtStatus {
     FtOk = 0,
     FtInvalidHandle = 1,
@@ -33,7 +36,16 @@ enum : uint16_t {
     FtFlowXonXoff = 0x0400,
 };
 
-enum : uint32_t { FtModemDsr = 0x20 };
+// The modem status word: the modem lines in the low byte, the line status above it. The line's
+// errors (overrun, parity, framing, break) are reported once, by the first GetModemStatus after
+// they occurred; bytes the driver had to drop from a full receive buffer count as an overrun.
+enum : uint32_t {
+    FtModemDsr = 0x20,
+    FtLineOverrun = 0x0200,
+    FtLineParity = 0x0400,
+    FtLineFraming = 0x0800,
+    FtLineBreak = 0x1000,
+};
 
 // The program-data record of the chip's EEPROM: the header goes in, the strings come out.
 struct EepromProgramData {
@@ -54,7 +66,9 @@ public:
     virtual FtStatus CountDevices(uint32_t& count) = 0;
     virtual FtStatus Open(int index, FtHandle& handle) = 0;
     virtual FtStatus Close(FtHandle handle) = 0;
-    // Waits up to the read time-out for n bytes; got tells how many came.
+    // Waits up to the read time-out for n bytes; got tells how many came. A read time-out of 0
+    // takes what is there without waiting. After the device has ended, the bytes received
+    // before still come (and GetQueueStatus still counts them); then the end's status.
     virtual FtStatus Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint32_t& got) = 0;
     virtual FtStatus Write(FtHandle handle, const uint8_t* buffer, uint32_t n,
                            uint32_t& written) = 0;

@@ -11,7 +11,9 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <iostream>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -50,10 +52,14 @@ int ClampToInt(uint32_t value) {
 // The chip's modem byte carries CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80 (its low nibble is
 // reserved); the line byte above it OE 0x02, PE 0x04, FE 0x08, BI 0x10. Only those go out.
 constexpr uint32_t kModemStatusBits = 0xF0;
-constexpr uint32_t kLineStatusBits = 0x1E00;
+constexpr uint32_t kLineErrorBits = FtLineOverrun | FtLineParity | FtLineFraming | FtLineBreak;
 
 constexpr uint32_t kMaxTransferSize = 65536;
 constexpr unsigned kReaderTimeoutMs = 1000;
+
+std::string ErrorName(int ret) {
+    return libusb_error_name(ret);
+}
 
 } // namespace
 
@@ -62,16 +68,30 @@ constexpr unsigned kReaderTimeoutMs = 1000;
 // device that streams would lose bytes whenever the program is busy elsewhere (the vendor's
 // driver reads in the kernel for the same reason).
 struct LibFtdiDriver::Device {
+    Device(FtHandle h, const LibFtdiDriverOptions& o) : handle(h), options(o) {}
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    const FtHandle handle;
+    const LibFtdiDriverOptions& options; // the driver's, which outlives its devices
     Context ctx;
     uint32_t readMs = 0; // the caller's thread only
 
     std::mutex mutex;
-    std::condition_variable arrived;
-    std::deque<uint8_t> rx; // guarded by mutex, as are the two flags
-    bool failed = false;    // the chip is gone: every call fails from now on
+    std::condition_variable changed; // bytes came, the device ended, or a stop
+    // Guarded by mutex, down to stop.
+    std::deque<uint8_t> rx;
+    FtStatus end = FtOk;     // set once: FtDeviceNotFound unplugged, FtIoError given up
+    uint32_t lineErrors = 0; // since the last GetModemStatus, in its bit layout
+    bool dropping = false;   // the buffer overflowed since the program last emptied it
+    std::deque<std::chrono::steady_clock::time_point> failures; // within the window
     bool stop = false;
     std::atomic<uint32_t> inSize{0}; // bytes of a bulk read, whole packets
     std::thread reader;
+
+    // libftdi names the endpoint it reads from out_ep, the one it writes to in_ep.
+    unsigned char InEndpoint() const { return static_cast<unsigned char>(ctx->out_ep); }
+    unsigned char OutEndpoint() const { return static_cast<unsigned char>(ctx->in_ep); }
 
     void Start() {
         inSize = ctx->readbuffer_chunksize;
@@ -82,6 +102,7 @@ struct LibFtdiDriver::Device {
             std::lock_guard<std::mutex> lock(mutex);
             stop = true;
         }
+        changed.notify_all();
         if (reader.joinable()) reader.join();
     }
     ~Device() {
@@ -89,13 +110,103 @@ struct LibFtdiDriver::Device {
         if (ctx && ctx->usb_dev) ftdi_usb_close(ctx.get());
     }
 
-    // One bulk transfer after the other; the chip ends each with a short packet once its
-    // latency timer has run out (or when it is full). Every packet starts with the chip's two
-    // status bytes, which are not data.
-    void ReadLoop() {
-        std::vector<uint8_t> transfer;
+    void Log(const std::string& text) const {
+        const std::string line = "USB device " + std::to_string(handle) + ": " + text;
+        if (options.log)
+            options.log(line);
+        else
+            std::cerr << line << std::endl;
+    }
+
+    FtStatus EndStatus() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return end != FtOk ? end : FtIoError;
+    }
+
+    // The device is done for: every data call gives `status` once the bytes received are
+    // taken. The log has the reason before any caller sees the end. Always false, for the
+    // callers' returns.
+    bool End(FtStatus status, const std::string& why) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (end != FtOk) return false;
+            Log(why);
+            end = status;
+        }
+        changed.notify_all();
+        return false;
+    }
+
+    // After a failed transfer on `endpoint`: true when it may be tried again (on a stall once
+    // the halt is cleared, in any case after a pause), false when the device has ended.
+    bool Recover(int ret, unsigned char endpoint, const std::string& what) {
+        using namespace std::chrono;
+        if (ret == LIBUSB_ERROR_NO_DEVICE)
+            return End(FtDeviceNotFound, "unplugged (" + ErrorName(ret) + " on a " + what + ")");
+        bool giveUp = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (end != FtOk) return false;
+            const auto now = steady_clock::now();
+            failures.push_back(now);
+            while (now - failures.front() >= options.failureWindow) failures.pop_front();
+            giveUp = static_cast<int>(failures.size()) >= options.failuresToEnd;
+        }
+        if (giveUp) {
+            return End(FtIoError,
+                       std::to_string(options.failuresToEnd) + " failed transfers within " +
+                           std::to_string(options.failureWindow.count()) + " ms, the last a " +
+                           what + " (" + ErrorName(ret) + "): the device is given up");
+        }
+        std::string line = what + " failed (" + ErrorName(ret) + ")";
+        if (ret == LIBUSB_ERROR_PIPE) {
+            const int cleared = libusb_clear_halt(ctx->usb_dev, endpoint);
+            if (cleared == LIBUSB_ERROR_NO_DEVICE)
+                return End(FtDeviceNotFound,
+                           "unplugged (" + ErrorName(cleared) + " clearing a halt)");
+            line +=
+                cleared == 0 ? ", halt cleared" : ", halt not cleared (" + ErrorName(cleared) + ")";
+        }
+        Log(line + ", tried again");
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, options.retryPause, [this] { return stop || end != FtOk; });
+        return !stop && end == FtOk;
+    }
+
+    // What a bulk read brought: every packet starts with the chip's two status bytes, which
+    // are not data but carry the line's errors.
+    void Deliver(const uint8_t* data, size_t length) {
         const auto packet =
             static_cast<size_t>(ctx->max_packet_size > 0 ? ctx->max_packet_size : 64);
+        size_t dropped = 0;
+        bool firstDrop = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            const size_t before = rx.size();
+            for (size_t at = 0; at < length; at += packet) {
+                const size_t last = std::min(at + packet, length);
+                if (last - at < 2) continue;
+                lineErrors |= (uint32_t{data[at + 1]} << 8) & kLineErrorBits;
+                rx.insert(rx.end(), data + at + 2, data + last);
+            }
+            if (rx.size() > options.receiveLimit) {
+                dropped = rx.size() - options.receiveLimit;
+                rx.erase(rx.begin(), rx.begin() + static_cast<std::ptrdiff_t>(dropped));
+                lineErrors |= FtLineOverrun;
+                firstDrop = !dropping;
+                dropping = true;
+            }
+            if (rx.size() != before || dropped != 0) changed.notify_all();
+        }
+        if (firstDrop)
+            Log("receive buffer full (" + std::to_string(options.receiveLimit) +
+                " bytes): the oldest bytes are dropped");
+    }
+
+    // One bulk transfer after the other; the chip ends each with a short packet once its
+    // latency timer has run out (or when it is full).
+    void ReadLoop() {
+        std::vector<uint8_t> transfer;
         for (;;) {
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -103,26 +214,15 @@ struct LibFtdiDriver::Device {
             }
             transfer.resize(inSize);
             int got = 0;
-            // libftdi names the endpoint it reads from out_ep. The time-out only matters for
-            // a chip that no longer answers; a stop waits for the transfer under way.
-            const int ret = libusb_bulk_transfer(
-                ctx->usb_dev, static_cast<unsigned char>(ctx->out_ep), transfer.data(),
-                static_cast<int>(transfer.size()), &got, kReaderTimeoutMs);
-            const auto length = static_cast<size_t>(std::clamp(got, 0, int(transfer.size())));
-            std::lock_guard<std::mutex> lock(mutex);
-            const size_t before = rx.size();
-            for (size_t at = 0; at < length; at += packet) {
-                const size_t end = std::min(at + packet, length);
-                if (end - at > 2)
-                    rx.insert(rx.end(), transfer.begin() + static_cast<std::ptrdiff_t>(at + 2),
-                              transfer.begin() + static_cast<std::ptrdiff_t>(end));
-            }
-            if (ret < 0 && ret != LIBUSB_ERROR_TIMEOUT) {
-                failed = true;
-                arrived.notify_all();
-                return;
-            }
-            if (rx.size() != before) arrived.notify_all();
+            // The time-out only matters for a chip that no longer answers; a stop waits for
+            // the transfer under way.
+            const int ret =
+                libusb_bulk_transfer(ctx->usb_dev, InEndpoint(), transfer.data(),
+                                     static_cast<int>(transfer.size()), &got, kReaderTimeoutMs);
+            Deliver(transfer.data(),
+                    static_cast<size_t>(std::clamp(got, 0, static_cast<int>(transfer.size()))));
+            if (ret == 0 || ret == LIBUSB_ERROR_TIMEOUT) continue;
+            if (!Recover(ret, InEndpoint(), "read")) return;
         }
     }
 };
@@ -149,6 +249,7 @@ bool ReadUsbString(libusb_device_handle* usb, uint8_t index, std::array<char, N>
 } // namespace
 
 LibFtdiDriver::LibFtdiDriver() = default;
+LibFtdiDriver::LibFtdiDriver(LibFtdiDriverOptions options) : options_(std::move(options)) {}
 LibFtdiDriver::~LibFtdiDriver() = default;
 
 LibFtdiDriver::Device* LibFtdiDriver::Find(FtHandle handle) {
@@ -182,7 +283,7 @@ FtStatus LibFtdiDriver::Open(int index, FtHandle& handle) {
         if (ftdi_usb_open_dev(ctx.get(), entry->dev) < 0) return FtDeviceNotOpened;
     }
 
-    auto device = std::make_unique<Device>();
+    auto device = std::make_unique<Device>(nextHandle_, options_);
     device->ctx = std::move(ctx);
     try {
         device->Start();
@@ -211,15 +312,17 @@ FtStatus LibFtdiDriver::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint3
     if (!dev) return FtInvalidHandle;
     if (n > 0 && buffer == nullptr) return FtInvalidParameter;
 
+    // A time-out of 0 is a deadline already passed: what is there, at once.
     const auto deadline = steady_clock::now() + milliseconds(dev->readMs);
     std::unique_lock<std::mutex> lock(dev->mutex);
     for (;;) {
         got += Take(dev->rx, buffer + got, n - got);
+        if (dev->rx.empty()) dev->dropping = false; // a new overflow is worth a line again
         if (got == n) return FtOk;
-        if (dev->failed) return FtIoError;
-        if (dev->arrived.wait_until(lock, deadline) == std::cv_status::timeout) {
+        if (dev->end != FtOk) return dev->end;
+        if (dev->changed.wait_until(lock, deadline) == std::cv_status::timeout) {
             got += Take(dev->rx, buffer + got, n - got);
-            return dev->failed && got < n ? FtIoError : FtOk;
+            return dev->end != FtOk && got < n ? dev->end : FtOk;
         }
     }
 }
@@ -231,19 +334,26 @@ FtStatus LibFtdiDriver::Write(FtHandle handle, const uint8_t* buffer, uint32_t n
     if (!dev) return FtInvalidHandle;
     if (n == 0) return FtOk;
     if (buffer == nullptr || n > INT_MAX) return FtInvalidParameter;
+    {
+        std::lock_guard<std::mutex> lock(dev->mutex);
+        if (dev->end != FtOk) return dev->end;
+    }
     // Bulk transfers of libftdi's write chunk size. Unlike libftdi's own write, a transfer cut
-    // short by the write time-out still counts the bytes the chip took.
+    // short by the write time-out still counts the bytes the chip took, and a failed one is
+    // tried again from the first byte the chip did not take.
     ftdi_context* ctx = dev->ctx.get();
     const uint32_t chunk = std::max(ctx->writebuffer_chunksize, 1u);
     while (written < n) {
         const uint32_t size = std::min(chunk, n - written);
         int sent = 0;
-        // libftdi names the endpoint it writes to in_ep.
-        const int ret = libusb_bulk_transfer(ctx->usb_dev, static_cast<unsigned char>(ctx->in_ep),
+        const int ret = libusb_bulk_transfer(ctx->usb_dev, dev->OutEndpoint(),
                                              const_cast<unsigned char*>(buffer + written),
                                              static_cast<int>(size), &sent, ctx->usb_write_timeout);
         written += static_cast<uint32_t>(std::clamp(sent, 0, static_cast<int>(size)));
-        if (ret < 0) return FtIoError;
+        if (ret == 0) continue;
+        // The line took no more within the write time-out: the chip is fine, the caller decides.
+        if (ret == LIBUSB_ERROR_TIMEOUT) return FtIoError;
+        if (!dev->Recover(ret, dev->OutEndpoint(), "write")) return dev->EndStatus();
     }
     return FtOk;
 }
@@ -311,7 +421,9 @@ FtStatus LibFtdiDriver::GetModemStatus(FtHandle handle, uint32_t& status) {
     if (!dev) return FtInvalidHandle;
     unsigned short raw = 0;
     if (ftdi_poll_modem_status(dev->ctx.get(), &raw) < 0) return FtIoError;
-    status = raw & (kModemStatusBits | kLineStatusBits);
+    std::lock_guard<std::mutex> lock(dev->mutex);
+    status = (raw & (kModemStatusBits | kLineErrorBits)) | dev->lineErrors;
+    dev->lineErrors = 0;
     return FtOk;
 }
 
@@ -322,9 +434,15 @@ FtStatus LibFtdiDriver::Purge(FtHandle handle, uint32_t mask) {
     if (mask & FtPurgeRx) {
         // The chip empties its FIFO; a transfer under way may still bring what had gone into
         // it before, as on the vendor's driver.
-        if (ftdi_tciflush(dev->ctx.get()) < 0) return FtIoError;
+        const bool flushed = ftdi_tciflush(dev->ctx.get()) >= 0;
         std::lock_guard<std::mutex> lock(dev->mutex);
+        if (dev->end != FtOk) {
+            dev->rx.clear(); // what the ended device left is dropped all the same
+            return dev->end;
+        }
+        if (!flushed) return FtIoError;
         dev->rx.clear();
+        dev->dropping = false;
     }
     if (mask & FtPurgeTx) {
         if (ftdi_tcoflush(dev->ctx.get()) < 0) return FtIoError;
@@ -346,7 +464,8 @@ FtStatus LibFtdiDriver::GetQueueStatus(FtHandle handle, uint32_t& rxCount) {
     Device* dev = Find(handle);
     if (!dev) return FtInvalidHandle;
     std::lock_guard<std::mutex> lock(dev->mutex);
-    if (dev->failed) return FtIoError;
+    // After the end, what had come is still there to be read.
+    if (dev->rx.empty() && dev->end != FtOk) return dev->end;
     rxCount = static_cast<uint32_t>(dev->rx.size());
     return FtOk;
 }
@@ -414,7 +533,8 @@ FtStatus LibFtdiDriver::SetUsbParameters(FtHandle handle, uint32_t inSize, uint3
     const uint32_t in = (wanted + packet - 1) / packet * packet;
     const uint32_t out = std::clamp<uint32_t>(outSize, 1, kMaxTransferSize);
     if (ftdi_read_data_set_chunksize(ctx, in) < 0) return FtIoError;
-    dev->inSize = in; // from the reader's next transfer on
+    // From the reader's next transfer on: the one under way keeps the size it started with.
+    dev->inSize = in;
     return Check(ftdi_write_data_set_chunksize(ctx, out));
 }
 

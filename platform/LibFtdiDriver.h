@@ -9,19 +9,40 @@
 // of 0 means "take what is there" (no wait). libftdi cannot see the chip's transmit queue, so
 // GetStatus always reports 0 bytes waiting to be sent.
 //
+// A transfer that fails (a bus glitch, a stall) is retried after a short pause, the halt
+// cleared first on a stall; only an unplug, or failures that keep coming, end the device. What
+// the driver decides about a device goes to its log, one line each.
+//
 // Handles are small non-zero numbers, never reused while the driver lives. The calls come from
 // one thread (the window's); only the readers run beside it.
 
 #include "platform/FtdiDriver.h"
 
+#include <chrono>
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 namespace platform {
+
+struct LibFtdiDriverOptions {
+    // Received bytes kept for a program that does not read; past it the oldest are dropped and
+    // reported as an overrun.
+    size_t receiveLimit = size_t{4} << 20;
+    // This many failed transfers of a device within the window end it.
+    int failuresToEnd = 4;
+    std::chrono::milliseconds failureWindow{1000};
+    std::chrono::milliseconds retryPause{20};
+    // Where the lines go; standard error when empty. Called from the readers' threads too.
+    std::function<void(const std::string&)> log;
+};
 
 class LibFtdiDriver final : public FtdiDriver {
 public:
     LibFtdiDriver();
+    explicit LibFtdiDriver(LibFtdiDriverOptions options);
     ~LibFtdiDriver() override; // closes every device still open
     LibFtdiDriver(const LibFtdiDriver&) = delete;
     LibFtdiDriver& operator=(const LibFtdiDriver&) = delete;
@@ -39,6 +60,8 @@ public:
     FtStatus ClrDtr(FtHandle handle) override;
     FtStatus SetRts(FtHandle handle) override;
     FtStatus ClrRts(FtHandle handle) override;
+    // The line's errors since the last call, from the status bytes of every packet, join the
+    // chip's current status.
     FtStatus GetModemStatus(FtHandle handle, uint32_t& status) override;
     FtStatus Purge(FtHandle handle, uint32_t mask) override;
     FtStatus SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeMs) override;
@@ -57,6 +80,7 @@ private:
     struct Device;
     Device* Find(FtHandle handle);
 
+    LibFtdiDriverOptions options_;
     std::map<FtHandle, std::unique_ptr<Device>> devices_;
     FtHandle nextHandle_ = 1;
 };

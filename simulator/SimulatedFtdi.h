@@ -126,7 +126,7 @@ private:
     platform::FtHandle open_ = 0;
     platform::FtHandle nextHandle_ = 1;
     std::set<platform::FtHandle> dead_;
-    uint32_t readTimeoutMs_ = 0; // 0 = wait without limit, as the chip's default
+    uint32_t readTimeoutMs_ = 0; // 0 = take what is there
     bool dtr_ = false;
     bool rts_ = false;
 

@@ -79,6 +79,16 @@ TEST_F(RelmoraUsbTest, ReadsWaitThroughTheDriversTimeOut) {
     start = NowMs();
     EXPECT_EQ(port.ReadByte(10000), 255); // as soon as it is there
     EXPECT_LT(NowMs() - start, 205u);
+
+    // A time-out of 0 (or below) reaches the driver as 0: what is there, at once.
+    for (const int timeoutMs : {0, -5}) {
+        ftdi.ArriveNow({0x41});
+        start = NowMs();
+        EXPECT_EQ(port.ReadByte(timeoutMs), 0x41);
+        EXPECT_EQ(ftdi.readTimeoutMs, 0u);
+        EXPECT_EQ(port.ReadByte(timeoutMs), -1);
+        EXPECT_EQ(NowMs() - start, 0u);
+    }
 }
 
 TEST_F(RelmoraUsbTest, ShortBlockGivesTheBytesThatCame) {

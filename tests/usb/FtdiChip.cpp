@@ -171,10 +171,11 @@ std::vector<uint8_t> FtdiChip::Packet(size_t dataBytes) {
     std::vector<uint8_t> packet;
     packet.reserve(2 + dataBytes);
     packet.push_back(static_cast<uint8_t>(ModemReserved | modemInputs_));
-    uint8_t line = overrun_ ? LineOverrun : 0;
+    uint8_t line = (overrun_ ? LineOverrun : 0) | lineErrors_;
     if (line_.TxPending(modelNs_) == 0) line |= LineTransmitterEmpty;
     packet.push_back(line);
     overrun_ = false;
+    lineErrors_ = 0;
     for (size_t i = 0; i < dataBytes; ++i) {
         packet.push_back(toHost_.front());
         toHost_.pop_front();
@@ -318,6 +319,7 @@ std::optional<std::vector<uint8_t>> FtdiChip::Vendor(const ControlSetup& setup, 
             line_.PurgeRx();
             line_.PurgeTx(modelNs_);
             overrun_ = false;
+            lineErrors_ = 0;
         } else if (setup.value == 1) {
             // Named from the chip's side: its FIFO of bytes from the host to the line.
             Record("PurgeToLine", setup, nowNs);
@@ -378,6 +380,7 @@ std::optional<std::vector<uint8_t>> FtdiChip::Vendor(const ControlSetup& setup, 
         Record("PollModemStatus", setup, nowNs);
         uint8_t line = line_.TxPending(modelNs_) == 0 ? LineTransmitterEmpty : 0;
         if (overrun_) line |= LineOverrun;
+        line |= lineErrors_;
         return std::vector<uint8_t>{static_cast<uint8_t>(ModemReserved | modemInputs_), line};
     }
     case 0x100 | 0x0A:

@@ -120,6 +120,9 @@ public:
     void SetReceiveFifoBytes(size_t bytes) { receiveFifoBytes_ = bytes; }
     // The modem inputs the device drives: CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80.
     void SetModemInputs(uint8_t bits) { modemInputs_ = bits; }
+    // Errors the line had (overrun 0x02, parity 0x04, framing 0x08, break 0x10): the next packet
+    // carries them in its line status byte, as does a status poll until then.
+    void AddLineErrors(uint8_t bits) { lineErrors_ |= bits; }
     size_t ReceiveFifoCount() const { return toHost_.size(); }
     uint64_t LostBytes() const { return lostBytes_; }
     // The most bytes the receive FIFO has held.
@@ -150,6 +153,7 @@ private:
     size_t receiveFifoBytes_ = ReceiveFifoBytes;
     std::deque<uint8_t> toHost_;
     bool overrun_ = false;
+    uint8_t lineErrors_ = 0;
     uint64_t lostBytes_ = 0;
     size_t highWater_ = 0;
     std::optional<uint64_t> lastPacketNs_;

@@ -22,8 +22,8 @@ namespace {
 constexpr const char* DeviceNode = "/dev/bus/usb/001/002";
 // Below /sys in the bed.
 constexpr const char* DevicePath = "/devices/pci0000:00/0000:00:14.0/usb1/1-1";
-constexpr uint8_t BulkIn = 0x81;
-constexpr uint8_t BulkOut = 0x02;
+constexpr uint8_t BulkIn = UsbBed::InEndpoint;
+constexpr uint8_t BulkOut = UsbBed::OutEndpoint;
 // A reap with nothing due waits at most this long, so that the requests of other threads on
 // the same device node (which wait meanwhile) and an unplug are seen soon.
 constexpr uint64_t LongestReapWaitNs = 1'000'000;
@@ -73,6 +73,25 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
         out += two;
     }
     return out;
+}
+
+std::string TransferText(uint8_t endpoint, int error) {
+    const char* name = error == -EPROTO   ? "EPROTO"
+                       : error == -EILSEQ ? "EILSEQ"
+                       : error == -EPIPE  ? "EPIPE"
+                                          : nullptr;
+    char text[40];
+    if (name)
+        std::snprintf(text, sizeof text, "0x%02X %s", endpoint, name);
+    else
+        std::snprintf(text, sizeof text, "0x%02X error %d", endpoint, error);
+    return text;
+}
+
+// The data in a bulk IN transfer: every packet of it starts with two status bytes.
+uint64_t DataBytes(size_t transferBytes) {
+    const size_t packets = (transferBytes + FtdiChip::PacketBytes - 1) / FtdiChip::PacketBytes;
+    return transferBytes - 2 * packets;
 }
 
 uint64_t SteadyNs() {
@@ -204,6 +223,49 @@ void UsbBed::Fault(std::string text) {
     faults_.push_back(std::move(text));
 }
 
+void UsbBed::AddTransferFault(const TransferFault& fault) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (fault.endpoint != BulkIn && fault.endpoint != BulkOut)
+        throw std::invalid_argument("the chip has bulk endpoints 0x81 and 0x02 only");
+    if (fault.error >= 0) throw std::invalid_argument("a transfer fault is a negative errno");
+    transferFaults_.push_back(fault);
+}
+
+std::optional<std::chrono::steady_clock::time_point> UsbBed::FirstFailure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return firstFailure_;
+}
+
+uint64_t UsbBed::BytesIn() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bytesIn_;
+}
+
+std::vector<std::string> UsbBed::FailedTransfers() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+}
+
+int UsbBed::TransferError(uint8_t endpoint) {
+    int error = 0;
+    if (halted_.count(endpoint) != 0) {
+        error = -EPIPE;
+    } else {
+        const uint64_t moved = endpoint == BulkIn ? bytesIn_ : bytesOut_;
+        const auto it = std::find_if(transferFaults_.begin(), transferFaults_.end(),
+                                     [&](const TransferFault& f) {
+                                         return f.endpoint == endpoint && moved >= f.afterBytes;
+                                     });
+        if (it == transferFaults_.end()) return 0;
+        error = it->error;
+        if (it->count > 0 && --it->count == 0) transferFaults_.erase(it);
+        if (error == -EPIPE) halted_.insert(endpoint);
+    }
+    failed_.push_back(TransferText(endpoint, error));
+    if (!firstFailure_) firstFailure_ = std::chrono::steady_clock::now();
+    return error;
+}
+
 void UsbBed::Unplug() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -319,10 +381,29 @@ void UsbBed::Handle(UMockdevIoctlClient* client) {
         return Discard(client, arg);
     case USBDEVFS_CONTROL:
         return SyncControl(client, arg);
+    case USBDEVFS_CLEAR_HALT:
+        return ClearHalt(client, arg);
     default:
         Fault("the bed does not take " + IoctlText(request));
         return Complete(client, -1, ENOTTY);
     }
+}
+
+void UsbBed::ClearHalt(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
+    UMockdevIoctlData* data = Resolve(arg, 0, sizeof(unsigned int));
+    if (!data) return Complete(client, -1, EFAULT);
+    unsigned int endpoint = 0;
+    std::memcpy(&endpoint, data->data, sizeof endpoint);
+    char text[40];
+    std::snprintf(text, sizeof text, "clear halt 0x%02X", endpoint);
+    if (endpoint != BulkIn && endpoint != BulkOut) {
+        Fault(std::string(text) + " (the chip has no such endpoint)");
+        return Complete(client, -1, EINVAL);
+    }
+    // The kernel sends the request whether or not the endpoint is halted.
+    halted_.erase(static_cast<uint8_t>(endpoint));
+    events_.push_back(text);
+    return Complete(client, 0, 0);
 }
 
 void UsbBed::SyncControl(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
@@ -411,20 +492,36 @@ uint64_t UsbBed::Advance(uint64_t nowNs) {
     for (auto& urb : urbs_) {
         if (urb->done) continue;
         if (urb->endpoint == BulkIn) {
+            // A transfer that has brought nothing yet may fail; the chip keeps its bytes.
+            if (urb->in.data.empty()) {
+                if (const int error = TransferError(BulkIn); error != 0) {
+                    Finish(*urb, error, 0, nowNs);
+                    continue;
+                }
+            }
             inFlight = true;
             const auto next = chip_->CollectIn(urb->in, nowNs);
             if (!next) {
                 const auto& data = urb->in.data;
                 if (!data.empty()) std::memcpy(urb->buffer->data, data.data(), data.size());
+                bytesIn_ += DataBytes(data.size());
                 Finish(*urb, urb->in.overflow ? -EOVERFLOW : 0, static_cast<int>(data.size()),
                        urb->in.doneNs);
             } else {
                 lookAgain = std::min(lookAgain, *next);
             }
         } else if (urb->endpoint == BulkOut) {
+            if (urb->outTaken == 0) {
+                if (const int error = TransferError(BulkOut); error != 0) {
+                    Finish(*urb, error, 0, nowNs);
+                    continue;
+                }
+            }
             const auto length = static_cast<size_t>(urb->Fields().buffer_length);
-            urb->outTaken += chip_->TakeFromHost(
+            const size_t taken = chip_->TakeFromHost(
                 {urb->buffer->data + urb->outTaken, length - urb->outTaken}, nowNs);
+            urb->outTaken += taken;
+            bytesOut_ += taken;
             if (urb->outTaken == length) {
                 Finish(*urb, 0, static_cast<int>(length), nowNs);
             } else if (const auto next = chip_->NextLineEventNs()) {

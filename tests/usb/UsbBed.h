@@ -8,10 +8,13 @@
 // The process must run under umockdev's preload library (LD_PRELOAD=libumockdev-preload.so.0).
 // The handler runs on umockdev's own thread; a lock keeps the chip for one side at a time.
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,8 +28,25 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
 namespace usbemu {
 
+// A bulk transfer that fails as on a noisy bus: -EPROTO or -EILSEQ (the host controller gave up
+// on a packet; libusb reports LIBUSB_ERROR_IO), or -EPIPE, a stall, after which the endpoint
+// stays halted, every transfer on it stalling at once, until the host clears the halt
+// (USBDEVFS_CLEAR_HALT). The fault takes the first transfer on `endpoint` that starts after
+// `afterBytes` data bytes have gone that way, and the `count` - 1 after it (-1: every one from
+// then on). A failed transfer moves no data: the chip keeps what it had for the next one, as the
+// packet the host did not acknowledge stays in a real chip.
+struct TransferFault {
+    uint8_t endpoint = 0;
+    int error = 0; // a negative errno
+    uint64_t afterBytes = 0;
+    int count = 1;
+};
+
 class UsbBed {
 public:
+    static constexpr uint8_t InEndpoint = 0x81;
+    static constexpr uint8_t OutEndpoint = 0x02;
+
     explicit UsbBed(std::unique_ptr<FtdiChip> chip);
     ~UsbBed();
     UsbBed(const UsbBed&) = delete;
@@ -39,6 +59,12 @@ public:
     // unplug, every later request fails, and the device is gone from sysfs.
     void Unplug();
 
+    void AddTransferFault(const TransferFault& fault);
+    // The transfers that faults or a halt failed, as "0x81 EPROTO" ..., in order, and when the
+    // first of them failed.
+    std::vector<std::string> FailedTransfers();
+    std::optional<std::chrono::steady_clock::time_point> FirstFailure();
+
     // The chip brought up to now, for a test to look at or change; the handler waits
     // meanwhile.
     template <class F> decltype(auto) WithChip(F&& f) {
@@ -49,8 +75,8 @@ public:
 
     // Requests the chip or the bed did not know, each named; empty when all went well.
     std::vector<std::string> Faults();
-    // Opens of the device node, interface claims and releases, in order. (umockdev 0.17 does
-    // not tell when a client closes the node.)
+    // Opens of the device node, interface claims and releases, halts cleared, in order.
+    // (umockdev 0.17 does not tell when a client closes the node.)
     std::vector<std::string> Events();
     // The bulk transfers the host submitted, by size.
     struct Transfer {
@@ -58,6 +84,8 @@ public:
         size_t bytes = 0;
     };
     std::vector<Transfer> Transfers();
+    // Data bytes the chip has sent the host, status bytes left out.
+    uint64_t BytesIn();
 
 private:
     struct Urb;
@@ -76,6 +104,10 @@ private:
     // time a transfer may be done.
     void Reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg, bool blocking, bool mayWait);
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    void ClearHalt(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+    // The error a transfer on `endpoint` starting now ends with, from a halt or a fault; 0 for
+    // none.
+    int TransferError(uint8_t endpoint);
     // Moves every transfer in flight on as far as now; the earliest time one may be done.
     uint64_t Advance(uint64_t nowNs);
     void Finish(Urb& urb, int status, int actual, uint64_t atNs);
@@ -94,6 +126,12 @@ private:
     std::vector<std::string> faults_;
     std::vector<std::string> events_;
     std::vector<Transfer> transfers_;
+    std::vector<TransferFault> transferFaults_;
+    std::set<uint8_t> halted_;
+    uint64_t bytesIn_ = 0; // data bytes the host got, status bytes left out
+    uint64_t bytesOut_ = 0;
+    std::vector<std::string> failed_;
+    std::optional<std::chrono::steady_clock::time_point> firstFailure_;
 };
 
 } // namespace usbemu

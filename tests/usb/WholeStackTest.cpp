@@ -9,7 +9,11 @@
 #include <QComboBox>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +30,8 @@ namespace usbemu {
 namespace {
 
 using namespace platform;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using Lines = std::vector<std::string>;
 
@@ -191,6 +197,168 @@ TEST_F(WholeStack, RelmoraReadsAFaultFreeBoardOverUsb) {
     ASSERT_FALSE(transfers.empty());
     EXPECT_TRUE(transfers.back().in);
     EXPECT_EQ(transfers.back().bytes, 64u);
+}
+
+// One failed transfer at a point of a run, and what is known of it.
+struct RunFault {
+    const char* where;
+    uint8_t endpoint;
+    uint64_t afterBytes; // data bytes gone that way before the failed transfer
+    int error;
+};
+
+std::string FaultName(const ::testing::TestParamInfo<RunFault>& info) {
+    const int error = info.param.error;
+    return std::string(info.param.where) + "_" +
+           (error == -EPIPE    ? "EPIPE"
+            : error == -EILSEQ ? "EILSEQ"
+                               : "EPROTO");
+}
+
+void PrintTo(const RunFault& f, std::ostream* os) {
+    *os << f.where << ", endpoint " << int{f.endpoint} << " after " << f.afterBytes
+        << " bytes, errno " << -f.error;
+}
+
+std::string FailedText(const RunFault& f) {
+    return std::string(f.endpoint == UsbBed::InEndpoint ? "0x81 " : "0x02 ") +
+           (f.error == -EPIPE    ? "EPIPE"
+            : f.error == -EILSEQ ? "EILSEQ"
+                                 : "EPROTO");
+}
+
+// The transfer failed once, and a stall was cleared.
+void ExpectOneFailure(UsbBed& bed, const RunFault& f) {
+    EXPECT_THAT(bed.FailedTransfers(), ElementsAre(FailedText(f)));
+    const auto events = bed.Events();
+    const std::string clear =
+        f.endpoint == UsbBed::InEndpoint ? "clear halt 0x81" : "clear halt 0x02";
+    EXPECT_EQ(std::count(events.begin(), events.end(), clear), f.error == -EPIPE ? 1 : 0);
+}
+
+const Seen& SimulatedCalbrixRun() {
+    static const Seen seen = [] {
+        VirtualClock clock{1'000'000};
+        sim::SimulatedFtdi box(clock);
+        return ConnectAndRun(clock, box, true);
+    }();
+    return seen;
+}
+
+class CalbrixOnANoisyBus : public WholeStack, public ::testing::WithParamInterface<RunFault> {};
+
+// A connect and a continuity run of 24 wires move 16 bytes out and 185 in to the end of the
+// connect, 749 and 755 in all.
+TEST_P(CalbrixOnANoisyBus, OneFailedTransferChangesNothingTheOperatorSees) {
+    const RunFault& f = GetParam();
+    const Seen& simulated = SimulatedCalbrixRun();
+    ASSERT_TRUE(simulated.connected);
+    bed = std::make_unique<UsbBed>(CalbrixChip());
+    bed->AddTransferFault({f.endpoint, f.error, f.afterBytes, 1});
+    RealClock clock;
+    const Seen real = ConnectAndRun(clock, driver, true);
+    EXPECT_TRUE(real.connected);
+    EXPECT_EQ(real.boxes, simulated.boxes);
+    EXPECT_EQ(real.report, simulated.report);
+    ExpectOneFailure(*bed, f);
+}
+
+constexpr uint8_t In = UsbBed::InEndpoint;
+constexpr uint8_t Out = UsbBed::OutEndpoint;
+
+INSTANTIATE_TEST_SUITE_P(AtEachPoint, CalbrixOnANoisyBus,
+                         ::testing::Values(RunFault{"ReadAtOpen", In, 0, -EPROTO},
+                                           RunFault{"ReadAtOpen", In, 0, -EPIPE},
+                                           RunFault{"ReadInTheConnect", In, 100, -EILSEQ},
+                                           RunFault{"ReadInTheConnect", In, 100, -EPIPE},
+                                           RunFault{"FirstWrite", Out, 0, -EPROTO},
+                                           RunFault{"FirstWrite", Out, 0, -EPIPE},
+                                           RunFault{"ReadInTheRun", In, 450, -EPROTO},
+                                           RunFault{"ReadInTheRun", In, 450, -EPIPE},
+                                           RunFault{"WriteInTheRun", Out, 400, -EPROTO},
+                                           RunFault{"WriteInTheRun", Out, 400, -EPIPE}),
+                         FaultName);
+
+double MsSinceFirstFailure(UsbBed& bed) {
+    const auto first = bed.FirstFailure();
+    if (!first) return -1;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - *first)
+        .count();
+}
+
+// A chip that fails every transfer from the middle of the run on still ends it within seconds:
+// the box is reported as not responding and the test stops, as when it is unplugged.
+TEST_F(WholeStack, CalbrixStopsSoonWhenTheChipStaysBroken) {
+    bed = std::make_unique<UsbBed>(CalbrixChip());
+    bed->AddTransferFault({In, -EPROTO, 450, -1});
+    RealClock clock;
+    const Seen real = ConnectAndRun(clock, driver, true);
+    const double tookMs = MsSinceFirstFailure(*bed);
+    EXPECT_TRUE(real.connected);
+    ASSERT_FALSE(real.boxes.empty());
+    EXPECT_THAT(real.boxes.front(), HasSubstr("not responding"));
+    EXPECT_EQ(real.boxes.back(), "warning: Test stopped");
+    EXPECT_GE(tookMs, 0) << "the chip never failed";
+    EXPECT_LT(tookMs, 3000); // the port's closing pause of 1 s included
+    EXPECT_EQ(bed->FailedTransfers().size(), 4u);
+}
+
+const Lines& SimulatedRelmoraRun() {
+    static const Lines log = [] {
+        VirtualClock clock{1'000'000};
+        sim::FixtureSetup setup;
+        setup.timing = sim::Timing{};
+        auto fixture = sim::SimulatedFixture(clock, setup);
+        return RelmoraLog(clock, *fixture);
+    }();
+    return log;
+}
+
+// The fixture chip as in RelmoraReadsAFaultFreeBoardOverUsb: room for seconds of the stream.
+std::unique_ptr<FtdiChip> RoomyFixtureChip() {
+    auto chip = FixtureChip();
+    chip->SetReceiveFifoBytes(16384);
+    return chip;
+}
+
+class RelmoraOnANoisyBus : public WholeStack, public ::testing::WithParamInterface<RunFault> {};
+
+// A run sends 'T' and gets 't' and the 23400 bytes of the records.
+TEST_P(RelmoraOnANoisyBus, OneFailedTransferChangesNothingInTheLog) {
+    const RunFault& f = GetParam();
+    const Lines& simulated = SimulatedRelmoraRun();
+    ASSERT_EQ(simulated.back(), "No anomaly detected");
+    bed = std::make_unique<UsbBed>(RoomyFixtureChip());
+    bed->AddTransferFault({f.endpoint, f.error, f.afterBytes, 1});
+    RealClock clock;
+    EXPECT_EQ(RelmoraLog(clock, driver), simulated);
+    ExpectOneFailure(*bed, f);
+    EXPECT_EQ(bed->WithChip([](FtdiChip& chip) { return chip.LostBytes(); }), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(AtEachPoint, RelmoraOnANoisyBus,
+                         ::testing::Values(RunFault{"ReadAtOpen", In, 0, -EPROTO},
+                                           RunFault{"ReadAtOpen", In, 0, -EPIPE},
+                                           RunFault{"TheCommand", Out, 0, -EILSEQ},
+                                           RunFault{"TheCommand", Out, 0, -EPIPE},
+                                           RunFault{"ReadAfterTheHandshake", In, 1, -EPROTO},
+                                           RunFault{"ReadAfterTheHandshake", In, 1, -EPIPE},
+                                           RunFault{"ReadInTheStream", In, 12000, -EPROTO},
+                                           RunFault{"ReadInTheStream", In, 12000, -EPIPE}),
+                         FaultName);
+
+// Broken from the middle of the stream on: the run stops at once with the configuration being
+// received named, instead of waiting out ten seconds a byte.
+TEST_F(WholeStack, RelmoraStopsSoonWhenTheChipStaysBroken) {
+    bed = std::make_unique<UsbBed>(RoomyFixtureChip());
+    bed->AddTransferFault({In, -EPROTO, 12000, -1});
+    RealClock clock;
+    const Lines log = RelmoraLog(clock, driver);
+    const double tookMs = MsSinceFirstFailure(*bed);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_THAT(log[log.size() - 3], HasSubstr("No reply from hardware for I/O configuration"));
+    EXPECT_GE(tookMs, 0) << "the chip never failed";
+    EXPECT_LT(tookMs, 3000); // the port's closing pause of 1 s included
 }
 
 } // namespace
