@@ -1,11 +1,12 @@
 #include "results/RichText.h"
 
-#include <QSaveFile>
 #include <QString>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+
+#include "platform/FileReplace.h"
 
 namespace results {
 
@@ -102,16 +103,13 @@ std::string WritePlainText(const RichDocument& document) {
 }
 
 void WriteReportFile(const std::string& path, const std::string& contents) {
-    const QString name = QString::fromStdString(path);
-    QSaveFile file(name);
-    auto fail = [&](const QString& why) {
-        throw ReportFileError("Cannot create file \"" + path + "\". " + why.toStdString());
-    };
-    if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
-    if (file.write(contents.data(), static_cast<qint64>(contents.size())) !=
-        static_cast<qint64>(contents.size()))
-        fail(file.errorString());
-    if (!file.commit()) fail(file.errorString());
+    // As the settings file is saved: never half written, and an existing report keeps its
+    // owner, rights and ACL.
+    try {
+        platform::ReplaceFileContents(path, contents);
+    } catch (const platform::FileWriteError& e) {
+        throw ReportFileError("Cannot create file \"" + path + "\". " + e.Reason());
+    }
 }
 
 bool IsRichTextName(const std::string& path) {

@@ -30,7 +30,10 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing_support::Acl;
 using testing_support::AsOrdinaryUser;
+using testing_support::Attribute;
+using testing_support::SetAttribute;
 
 std::string Read(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
@@ -49,6 +52,8 @@ std::string ErrorOf(const std::function<void()>& save) {
     try {
         save();
     } catch (const IniFileError& e) {
+        return e.what();
+    } catch (const FileWriteError& e) {
         return e.what();
     }
     return "(saved)";
@@ -141,39 +146,6 @@ TEST(FullDiskTest, TheOldFileStaysWholeOrTheNewOneIsWritten) {
 }
 
 // --- ACLs and extended attributes --------------------------------------------------------------
-
-// An access ACL as the kernel keeps it: the owner, one more user and the owning group with their
-// rights (rwx as 4 2 1), the mask, the others.
-std::string Acl(unsigned ownerRights, uid_t user, unsigned userRights, unsigned groupRights,
-                unsigned mask, unsigned otherRights) {
-    std::string bytes;
-    auto put = [&](uint32_t value, int size) {
-        for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    auto entry = [&](uint16_t tag, unsigned rights, uint32_t id) {
-        put(tag, 2);
-        put(rights, 2);
-        put(id, 4);
-    };
-    constexpr uint32_t NoId = 0xFFFFFFFF;
-    put(2, 4); // version
-    entry(0x01, ownerRights, NoId);
-    entry(0x02, userRights, user);
-    entry(0x04, groupRights, NoId);
-    entry(0x10, mask, NoId);
-    entry(0x20, otherRights, NoId);
-    return bytes;
-}
-std::optional<std::string> Attribute(const std::string& file, const char* name) {
-    std::string value(256, '\0');
-    const ssize_t size = ::getxattr(file.c_str(), name, value.data(), value.size());
-    if (size < 0) return std::nullopt;
-    value.resize(static_cast<size_t>(size));
-    return value;
-}
-bool SetAttribute(const std::string& file, const char* name, const std::string& value) {
-    return ::setxattr(file.c_str(), name, value.data(), value.size(), 0) == 0;
-}
 
 class SavedAttributesTest : public ::testing::Test {
 protected:
@@ -360,7 +332,7 @@ TEST_F(LeftoversTest, ALinkThatLeadsNowhereIsKeptAndSaysWhy) {
                       file.UpdateFile();
                   }),
                   c.error);
-        EXPECT_THROW(ReplaceFileContents(path, "[Service]\r\nCounter=4\r\n"), IniFileError);
+        EXPECT_THROW(ReplaceFileContents(path, "[Service]\r\nCounter=4\r\n"), FileWriteError);
         for (const auto& [link, to] : c.links) {
             const fs::path kept = folder + "/" + link;
             EXPECT_TRUE(fs::is_symlink(kept) && fs::read_symlink(kept) == to) << link;

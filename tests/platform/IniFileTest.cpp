@@ -509,7 +509,7 @@ TEST_F(IniFileTest, WhatIsNoFileIsNeitherReadNorReplaced) {
     } catch (const IniFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\". It is not a file.");
     }
-    EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
+    EXPECT_THROW(ReplaceFileContents(path, "x"), FileWriteError);
     EXPECT_TRUE(fs::is_directory(path));
 }
 
@@ -522,7 +522,7 @@ TEST_F(IniFileTest, AFifoIsNeitherWaitedOnNorReplaced) {
     } catch (const IniFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot read file \"" + path + "\". It is not a file.");
     }
-    EXPECT_THROW(ReplaceFileContents(path, "x"), IniFileError);
+    EXPECT_THROW(ReplaceFileContents(path, "x"), FileWriteError);
     EXPECT_EQ(fifo.Readers(), 0); // never opened: a start would have waited there
     struct stat st {};
     ASSERT_EQ(::lstat(path.c_str(), &st), 0);

@@ -7,9 +7,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "results/RichText.h"
+#include "tests/support/FileSystemCases.h"
 
 using namespace results;
 
@@ -141,4 +144,42 @@ TEST(RichText, AFileIsWrittenWholeOrAnErrorNamesIt) {
                 << e.what();
         }
     }
+}
+
+TEST(RichText, AReportWrittenOverKeepsItsRightsAclAndAttributes) {
+    using testing_support::Acl;
+    using testing_support::Attribute;
+    using testing_support::SetAttribute;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string path = dir.filePath("report.rtf").toStdString();
+    WriteReportFile(path, "first\n");
+    // A report the bench's quality user may write through an ACL; the group only reads.
+    const std::string acl = Acl(6, 65533, 6, 4, 6, 4);
+    if (!SetAttribute(path, "system.posix_acl_access", acl))
+        GTEST_SKIP() << "no ACLs on the file system of " << dir.path().toStdString();
+    ASSERT_TRUE(SetAttribute(path, "user.origin", "bench 3"));
+
+    WriteReportFile(path, "second\n");
+    EXPECT_EQ(Read(QString::fromStdString(path)), "second\n");
+    EXPECT_EQ(Attribute(path, "system.posix_acl_access"), acl);
+    EXPECT_EQ(Attribute(path, "user.origin"), "bench 3");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u); // the mask, as before: the group gained nothing
+}
+
+TEST(RichText, ANameWithoutAFileRemovesNothingBesideIt) {
+    // A save's leftovers are its file's name and six letters; a name without a file part must
+    // not take other files for them.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString bystander = dir.filePath(".abc123");
+    QFile(bystander).open(QIODevice::WriteOnly);
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    for (const std::string& name : {std::string(), dir.path().toStdString() + "/"})
+        EXPECT_THROW(WriteReportFile(name, "x"), ReportFileError) << name;
+    QDir::setCurrent(previous);
+    EXPECT_TRUE(QFile::exists(bystander));
 }

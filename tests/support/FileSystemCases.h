@@ -1,15 +1,18 @@
 #pragma once
 // File-system situations that a test sets up: a FIFO in a file's place, watched for readers,
-// and a stretch of code run as another user, to try permissions under a test run as root.
+// a stretch of code run as another user, to try permissions under a test run as root, and the
+// ACL and extended attributes of a file.
 
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <thread>
@@ -107,5 +110,40 @@ private:
     gid_t egid_ = 0;
     std::vector<gid_t> groups_;
 };
+
+// --- ACLs and extended attributes --------------------------------------------------------------
+
+// An access ACL as the kernel keeps it: the owner, one more user and the owning group with their
+// rights (rwx as 4 2 1), the mask, the others.
+inline std::string Acl(unsigned ownerRights, uid_t user, unsigned userRights, unsigned groupRights,
+                       unsigned mask, unsigned otherRights) {
+    std::string bytes;
+    auto put = [&](uint32_t value, int size) {
+        for (int i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    auto entry = [&](uint16_t tag, unsigned rights, uint32_t id) {
+        put(tag, 2);
+        put(rights, 2);
+        put(id, 4);
+    };
+    constexpr uint32_t NoId = 0xFFFFFFFF;
+    put(2, 4); // version
+    entry(0x01, ownerRights, NoId);
+    entry(0x02, userRights, user);
+    entry(0x04, groupRights, NoId);
+    entry(0x10, mask, NoId);
+    entry(0x20, otherRights, NoId);
+    return bytes;
+}
+inline std::optional<std::string> Attribute(const std::string& file, const char* name) {
+    std::string value(256, '\0');
+    const ssize_t size = ::getxattr(file.c_str(), name, value.data(), value.size());
+    if (size < 0) return std::nullopt;
+    value.resize(static_cast<size_t>(size));
+    return value;
+}
+inline bool SetAttribute(const std::string& file, const char* name, const std::string& value) {
+    return ::setxattr(file.c_str(), name, value.data(), value.size(), 0) == 0;
+}
 
 } // namespace testing_support
