@@ -93,10 +93,7 @@ QStringList SectionNames(const QString& path) {
         std::memcpy(&value, elf.constData() + offset, size);
         return qFromLittleEndian(value);
     };
-    if (!elf.startsWith("\x7f"
-                        "ELF") ||
-        elf.size() < 64 || elf[4] != 2 || elf[5] != 1)
-        return {};
+    if (!elf.startsWith("\177ELF") || elf.size() < 64 || elf[4] != 2 || elf[5] != 1) return {};
     const quint64 table = at(0x28, 8);
     const quint64 entrySize = at(0x3A, 2), count = at(0x3C, 2), namesIndex = at(0x3E, 2);
     if (namesIndex >= count || table + count * entrySize > quint64(elf.size())) return {};
