@@ -28,3 +28,13 @@ foreach(program calbrix relmora)
     configure_file("${CALBRIX_PACKAGING}/${program}.desktop.in" "${entry}" @ONLY)
     installed("${entry}")
 endforeach()
+
+# udev reads the rules of Debian's packages from /lib/udev/rules.d, where a package for the
+# prefix /usr puts its own; below another prefix the rule stays in it (udev reads
+# /usr/local/lib/udev/rules.d as well). file(INSTALL) puts DESTDIR in front by itself.
+if(prefix STREQUAL "/usr")
+    set(rules_dir "/lib/udev/rules.d")
+else()
+    set(rules_dir "${prefix}/lib/udev/rules.d")
+endif()
+file(INSTALL "${CALBRIX_PACKAGING}/60-calbrix.rules" DESTINATION "${rules_dir}")

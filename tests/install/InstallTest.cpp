@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include "InstalledRun.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -96,12 +98,16 @@ void ExpectLayout(const QString& root, const QString& prefix) {
     }
     EXPECT_EQ(Contents(root + "/lib/udev/rules.d/60-calbrix.rules"),
               Contents(QString(SOURCE_DIR) + "/packaging/60-calbrix.rules"));
+    for (const char* size : {"48x48", "64x64", "128x128"})
+        EXPECT_TRUE(QFileInfo(root + "/share/icons/hicolor/" + size + "/apps/calbrix.png").isFile())
+            << size;
 
     for (const char* program : {"calbrix", "relmora"}) {
         const QString entry = root + "/share/applications/" + program + ".desktop";
         EXPECT_EQ(DesktopProblems(entry), "") << Str(entry);
         // Quoted: the prefix may hold blanks.
         EXPECT_EQ(Str(ExecOf(entry)), Str("\"" + prefix + "/bin/" + program + "\""));
+        EXPECT_TRUE(Contents(entry).contains("\nIcon=calbrix\n")) << Str(entry);
     }
 }
 
@@ -138,46 +144,8 @@ TEST(InstalledProgram, ListsItsTestsConnectsAndOpensItsGuide) {
     own.write("1 97\n");
     own.close();
 
-    // The drive of the program: the data folders are made below it at closing.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("data"));
-
-    QProcess program;
-    auto env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("CALBRIX_BENCH", "default");
-    env.insert("CALBRIX_DATA_ROOT", dir.filePath("data"));
-    env.insert("QT_PLUGIN_PATH", PROBE_PLUGIN_PATH);
-    env.insert("QT_QPA_GENERIC_PLUGINS", "calbrixprobe");
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(dir.path());
-    program.start(prefix + "/bin/calbrix", {});
-    ASSERT_TRUE(program.waitForStarted(10000)) << Str(program.errorString());
-    const bool finished = program.waitForFinished(240000);
-    if (!finished) program.kill();
-    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
-    const QStringList lines =
-        QString::fromLocal8Bit(program.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_TRUE(finished) << "still running; it said:\n" << Str(lines.join('\n'));
-    for (const QString& line : lines) EXPECT_FALSE(line.startsWith("probe:")) << Str(line);
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 0) << Str(errors);
-
-    QStringList tests;
-    for (const QString& line : lines)
-        if (line.startsWith("test ")) tests << line.mid(5);
-    ASSERT_FALSE(tests.isEmpty()) << Str(lines.join('\n'));
-    EXPECT_EQ(Str(tests.takeFirst()), "Calbrix box self-test");
-    QStringList expected;
-    for (const QString& name : FilesIn(testsDir)) expected << name.left(name.lastIndexOf('.'));
-    tests.sort();
-    expected.sort();
-    EXPECT_EQ(tests, expected);
-    EXPECT_TRUE(tests.contains("Bench cable.rev2"));
-
-    EXPECT_TRUE(lines.contains("status Connected")) << Str(lines.join('\n'));
-    EXPECT_TRUE(lines.contains("help " + prefix + "/lib/calbrix/Help/index.html"))
-        << Str(lines.join('\n'));
-    EXPECT_TRUE(lines.contains("help-title Contents")) << Str(lines.join('\n'));
+    // Its list is compared with this folder, the own definition included.
+    ExpectBenchSession(prefix + "/bin/calbrix", prefix + "/lib/calbrix", dir.path());
 }
 
 } // namespace

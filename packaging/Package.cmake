@@ -1,0 +1,48 @@
+# `cpack` (run by `./dev package`) makes a Debian package of what `cmake --install` lays out
+# for the prefix /usr: calbrix_<version>_amd64.deb. Included from the top-level CMakeLists.txt,
+# where CPack must be.
+
+# The version the About box shows: major, minor and release.
+set(CALBRIX_PACKAGE_VERSION
+    "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}")
+
+# The install copies what is built and builds nothing itself, so that packaging after building
+# the two programs does not build every test suite first (cpack asks for the install's
+# dependencies).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME calbrix)
+set(CPACK_PACKAGE_VERSION ${CALBRIX_PACKAGE_VERSION})
+set(CPACK_PACKAGE_VENDOR "Tolvex test equipment")
+set(CPACK_PACKAGE_CONTACT "Tolvex test equipment <support@tolvex.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cable tester and switch-board tester for the test bench")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Calbrix drives the Calbrix tester box over USB: it runs take-out, continuity,\n"
+    "isolation and relays tests of multi-conductor cables and turns the results into\n"
+    "reports, charts, wiring diagrams and printed certificates.\n"
+    "\n"
+    "Relmora reads the 312 input/output configurations of a relay switch board from\n"
+    "its fixture over USB or a serial port and writes a diagnosis.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+
+# Installed as the system's programs: staged under DESTDIR with the prefix /usr, so the desktop
+# entries and the link name /usr.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The run-time libraries, read from the programs by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The faces the windows are laid out for; without them the programs draw in a substitute.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-wine)
+# After install, udev applies the rule to a box already plugged in. Removal runs no script:
+# the operators' settings and reports are in their home folders and stay there.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
