@@ -18,6 +18,7 @@
 #include "platform/TextDecoding.h"
 #include "platform/canvas/Jpeg.h"
 #include "results/Certificates.h"
+#include "results/SimulatedBench.h"
 
 namespace {
 
@@ -33,6 +34,11 @@ int EmPixelsForCellHeight(platform::CanvasFont font, int cellHeight) {
     }
     return pixels;
 }
+
+// The header's texts are 13 pixels high.
+constexpr int HeaderCellHeight = 13;
+// The simulated bench's line, centred between the title and the frame's lines below it.
+constexpr int SimulatedLineTop = 143;
 
 std::string PrinterName(const QPrinter& printer) {
     return (printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName())
@@ -98,7 +104,13 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
     textFont(20, true);
     canvas.TextOut((width - canvas.TextWidth(title)) / 2, 120, title);
 
-    textFont(13, false);
+    if (frm.SimulatedBench()) {
+        textFont(HeaderCellHeight, false);
+        canvas.Font.Color = platform::clRed;
+        canvas.TextOut((width - canvas.TextWidth(SimulatedBenchLine)) / 2, SimulatedLineTop,
+                       SimulatedBenchLine);
+    }
+
     const struct {
         const char* label;
         const std::string& value;
@@ -107,6 +119,7 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
                   {"Operator :", frm.OperatorName, 45},
                   {"Model :", frm.ModelName, 70},
                   {"Serial # :", frm.SerialNumber, 95}};
+    textFont(HeaderCellHeight, false);
     for (const auto& item : header)
         canvas.TextOut(width - canvas.TextWidth(item.label) - 140, item.top,
                        std::string(item.label) + "  " + item.value);
