@@ -124,6 +124,99 @@ protected:
 
 } // namespace
 
+TEST_F(CertificateHeaderTest, ValuesThatFitAreDrawnWithTheirLabelsAsOneText) {
+    frm.OperatorName = "Anna Smith";
+    frm.ModelName = "Harness CD-96 rev"; // still before the margin
+    const Page page = Draw();
+    for (const HeaderItem& item : Items) {
+        // The label and its value in one text from the label's place, and nothing else there.
+        TCertificateFrm expected(frm);
+        expected.SetPicture(platform::DecodeJpeg(CertifImgResource()));
+        auto& canvas = expected.ImageFond->GetCanvas();
+        canvas.Font = HeaderFont();
+        canvas.Brush.SetStyle(platform::BrushStyle::Clear);
+        canvas.TextOut(LabelLeft(item.label), item.top,
+                       std::string(item.label) + "  " + frm.*item.value);
+        const QImage& want = expected.ImageFond->Picture();
+        for (int y = item.top - 4; y < item.top + 17; ++y)
+            for (int x = 300; x < PageWidth; ++x)
+                ASSERT_EQ(page.after.pixel(x, y), want.pixel(x, y))
+                    << item.label << " at " << x << "," << y;
+    }
+}
+
+TEST_F(CertificateHeaderTest, ALongValueTakesASmallerSizeOnItsLabelsLine) {
+    for (const int scale : {1, 4}) {
+        SCOPED_TRACE(scale);
+        const Page shortValues = Draw(scale);
+        frm.OperatorName = "Anna-Katharina Newcomer-Smith";
+        frm.SerialNumber = "SN-2020-0615-0042-B";
+        const Page page = Draw(scale);
+        for (const HeaderItem& item : Items) {
+            const QRect ink = page.Changed(item.top - 5, item.top + 18);
+            ASSERT_FALSE(ink.isNull()) << item.label;
+            EXPECT_LE(ink.right(), RightMargin) << item.label << " runs off the page";
+            // The label stays where it stands: its pixels are those of the page with a short
+            // value, up to its colon.
+            const int labelEnd =
+                LabelLeft(item.label) +
+                QFontMetrics(platform::ToQFont(HeaderFont())).horizontalAdvance(item.label);
+            for (int y = item.top * scale; y < (item.top + 13) * scale; ++y)
+                for (int x = 400 * scale; x < labelEnd * scale; ++x)
+                    ASSERT_EQ(page.after.pixel(x, y), shortValues.after.pixel(x, y))
+                        << item.label << " moved, at " << x << "," << y;
+        }
+        // The operator's name on one line, in letters less tall than its label's, whose cell
+        // it keeps; it uses the room up to the margin.
+        const QRect name = page.Changed(40, 70);
+        EXPECT_GT(name.right(), RightMargin - 20);
+        EXPECT_GE(name.top(), 45);
+        EXPECT_LT(name.bottom(), 45 + 13);
+        const std::vector<int> rows = page.InkRows(40, 70, ValueLeft("Operator :"));
+        EXPECT_EQ(rows.back() - rows.front() + 1, static_cast<int>(rows.size())) << "one line";
+        frm.OperatorName = "J. Martin";
+        frm.SerialNumber = "SN-0042";
+    }
+}
+
+TEST_F(CertificateHeaderTest, AValueTooLongForOneLineTakesTwoThatStayInTheirPlace) {
+    const struct {
+        const char* what;
+        const char* label;
+        std::string TMainFrm::*value;
+        std::string text;
+        int top;
+    } cases[] = {
+        {"model with blanks", "Model :", &TMainFrm::ModelName,
+         "Harness CD-96 rev B, 2x96 pins, 5 m", 70},
+        {"model without a blank", "Model :", &TMainFrm::ModelName, std::string(40, 'W'), 70},
+        {"serial number, just above the frame", "Serial # :", &TMainFrm::SerialNumber,
+         "SN gyp-2020-0615-0042 gyp-rework", 95},
+        {"a date beyond any length", "Date :", &TMainFrm::CertDate, std::string(300, 'g'), 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        frm.*c.value = c.text;
+        const Page page = Draw();
+        const QRect ink = page.Changed(c.top - 8, c.top + 20);
+        ASSERT_FALSE(ink.isNull());
+        EXPECT_LE(ink.right(), RightMargin);
+        // Two lines with a clear row between them, within the 25 rows between two labels.
+        const std::vector<int> rows = page.InkRows(c.top - 8, c.top + 20, ValueLeft(c.label));
+        int groups = 1;
+        for (size_t i = 1; i < rows.size(); ++i) groups += rows[i] > rows[i - 1] + 1;
+        EXPECT_EQ(groups, 2);
+        EXPECT_GE(rows.front(), c.top - 4);
+        EXPECT_LT(rows.back(), std::min(c.top + 21, FrameTop));
+        // Nothing reaches the next label's rows or the frame.
+        for (const HeaderItem& item : Items) {
+            if (item.top <= c.top) continue;
+            EXPECT_TRUE(page.Changed(item.top - 5, item.top).isNull()) << item.label;
+        }
+        frm.*c.value = "x";
+    }
+}
+
 namespace {
 
 // A printed page as pdftoppm (poppler-utils) rasterises it; null when that fails.
