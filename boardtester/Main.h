@@ -28,6 +28,9 @@ class ImageControl;
 
 namespace relmora {
 
+// The last line of the log of a run on a simulated fixture: no board was on it.
+inline constexpr const char* SimulatedFixtureLine = "Simulated fixture - no board was tested";
+
 class UpDown;
 class GridSurface;
 
@@ -96,6 +99,7 @@ private:
 
     platform::Services& services_;
     platform::PortCtlFactory& serialPorts_;
+    bool simulatedRun_ = false; // the port of the run opened a simulated fixture
     GridSurface* surface_ = nullptr;
     // The colour each square of the grid shows, row by row; NotShown before it is drawn.
     static constexpr platform::TColor NotShown = 0xFFFFFFFF;

@@ -254,4 +254,8 @@ void TPortCOM::GetPortType(std::string& text) {
     text = "RS232";
 }
 
+bool TPortCOM::Simulated() {
+    return PortCtl && PortCtl->Simulated();
+}
+
 } // namespace relmora

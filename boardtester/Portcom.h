@@ -68,6 +68,7 @@ public:
     bool GetDsr() override;
     int GetMaxBaudRate() override;
     void GetPortType(std::string& text) override;
+    bool Simulated() override;
 
     // -1 when not open, else what the control answers.
     int WriteBlock(const uint8_t* buffer, int length);

@@ -20,6 +20,10 @@ boxlink::WaitingRules Rules() {
 
 TPortUSB::TPortUSB(platform::Services& services) : UsbPortBase(services, Rules()) {}
 
+bool TPortUSB::Simulated() {
+    return services_.ftdi.Simulated().has_value();
+}
+
 int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumber*/,
                    bool /*waitDsr*/, const std::string& /*initString*/, int byteDelayMs) {
     auto& driver = services_.ftdi;

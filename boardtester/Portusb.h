@@ -22,6 +22,7 @@ public:
     void PurgeRx() override;
     int ReadBlock(uint8_t* buffer, int count, int timeoutMs) override;
     int ReadByte(int timeoutMs) override;
+    bool Simulated() override;
 
     // One driver write of the whole block: 0 when the driver took it, -1 when it failed or
     // the port is not open.

@@ -64,6 +64,9 @@ public:
     virtual int GetMaxBaudRate() = 0;
     virtual void GetPortType(std::string& text) = 0;
 
+    // True when the device this port reaches is a simulated fixture, not hardware.
+    virtual bool Simulated() = 0;
+
     // The same pause as the cable tester's ports.
     static void Wait(platform::Clock& clock, int seconds) { ::TPortVirt::Wait(clock, seconds); }
 };

@@ -44,6 +44,7 @@ class StreamStopped : public std::exception {};
 
 void TMainFrm::OpenFixture() {
     Port.reset();
+    simulatedRun_ = false;
     const int choice = PortComboBox->currentIndex();
     if (choice <= 0) {
         Port = std::make_unique<TPortUSB>(services_);
@@ -54,6 +55,7 @@ void TMainFrm::OpenFixture() {
         if (Port->Open(choice, FixtureBaud, "", false, "", 0) != choice)
             throw RunFailure("Unable to open Com " + std::to_string(choice));
     }
+    simulatedRun_ = Port->Simulated();
     Port->PurgeTx();
     Port->PurgeRx();
     Port->WriteByte(RunCommand);
@@ -133,6 +135,9 @@ void TMainFrm::TestButtonClick() {
         // text would tell the operator nothing.
         AddLogLine(RuntimeErrorText);
     }
+    // Whatever the run's end, a log from a simulated fixture says so as its last line.
+    if (simulatedRun_) AddLogLine(SimulatedFixtureLine);
+    simulatedRun_ = false;
     ResetConfiguration();
     for (QWidget* w : std::initializer_list<QWidget*>{
              StaticTextOutput, StaticTextInput, PortComboBox, LabelOutput, LabelInput, TestButton})

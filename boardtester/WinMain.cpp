@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
                 [path = ptyFixture->DevicePath()](int portNumber) {
                     return portNumber == SimulatedComPort ? path
                                                           : platform::ComDeviceName(portNumber);
-                });
+                },
+                [](int portNumber) { return portNumber == SimulatedComPort; });
         } else {
             clock = std::make_unique<platform::RealClock>();
             driver = std::make_unique<platform::LibFtdiDriver>();

@@ -77,7 +77,7 @@ void TMainFrm::RunContinuityTest() {
             services_.events.ProcessMessages();
 
             if (RadioButtonRepetitive->isChecked()) {
-                PanelTestCont->show();
+                ShowTestPanel(false);
                 SetPanelTestContColour(platform::clWhite);
                 Label9->setText(QString::fromStdString("Testing " + engine::PlugOf(i) +
                                                        std::to_string(engine::PinOf(i))));

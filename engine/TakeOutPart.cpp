@@ -109,7 +109,7 @@ void TakeOutPart::RunTakeOuts() {
     f_.AddReportLine("", platform::clWindowText, 0);
 
     f_.CancelRequested = false;
-    f_.PanelTestCont->show();
+    f_.ShowTestPanel(true);
     required_ = engine::RequiredTakeOutReadings(repetitive);
     int32_t takeOut = 0;
     for (const engine::TakeOut& t : engine::TakeOutsOf(f_.Wiring)) {

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "link/BoxProtocol.h"
+#include "link/Portusb.h"
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
-#include "link/Portusb.h"
 #include "platform/Services.h"
 #include "platform/canvas/Canvas.h"
 
@@ -305,6 +305,9 @@ public:
     bool IsSelfTestSelected() const;
     // PanelTestCont's colour as the operator sees it.
     void SetPanelTestContColour(TColor colour);
+    // Shows PanelTestCont; for the take-out part on a simulated bench whose hand probes the
+    // ends, with a hint that it does so below the buttons.
+    void ShowTestPanel(bool takeOutPart);
     TColor PanelTestContColour = platform::clBtnFace;
 
     bool StopRequested = false;
@@ -357,6 +360,10 @@ public:
     // The socket-size hints of Label13 and StaticTextSwNb, switched on by the press above.
     void SetSocketHint(const std::string& text);
     bool SocketHintsOn = false;
+
+    // True on a simulated bench (the driver has a simulated device behind it): the window,
+    // the saved reports and the certificates then say that no cable was tested.
+    bool SimulatedBench() const;
 
     // Sets a field named as FieldText names it, from text; false for an unknown name. Raises
     // std::invalid_argument for a read-only field or a value that does not fit it.
@@ -430,6 +437,7 @@ public:
     ColorLabel* StaticTextSwNb = nullptr;
     ImageControl* ImageMes = nullptr;
     QPushButton* PowerBtn = nullptr;
+    ColorLabel* LabelSimulatedBench = nullptr;
 
     QGroupBox* GroupBox1 = nullptr;
     QComboBox* CableLst = nullptr;
@@ -493,6 +501,7 @@ public:
     QPushButton* CancelBtn = nullptr;
     QPushButton* SkipBtn = nullptr;
     QPushButton* CheckAgainBtn = nullptr;
+    QLabel* PanelTestContHint = nullptr;
 
     QWidget* StatusBar1 = nullptr;
     std::array<StatusPanel*, 3> StatusPanels{};

@@ -68,6 +68,12 @@ void WidenOpenList(QComboBox* list) {
     fit();
 }
 
+// The test panel's own height, and what the simulated hand's hint adds below its buttons.
+constexpr int PanelTestContHeight = 136;
+constexpr int PanelTestContHintHeight = 28;
+constexpr const char* SimulatedHandHint =
+    "Simulated bench: its hand probes each end by itself, no need to click Skip.";
+
 struct ChartPage {
     const char* sheet;
     const char* caption; // UTF-8
@@ -125,6 +131,17 @@ void TMainFrm::CreateControls() {
     StaticTextSwNb = value("StaticTextSwNb", "-", 4);
     ImageMes = Image(GroupBox4, "ImageMes", 21, 106, 133, 37);
     PowerBtn = Named(new QPushButton(" Connect ", GroupBox4), "PowerBtn", 25, 150, 125, 30);
+    // Beside the group's caption, over its frame as the caption is: always in sight, and no
+    // caption of the group moves. Shown only on a simulated bench.
+    LabelSimulatedBench =
+        Named(new ColorLabel("Simulated bench", GroupBox4), "LabelSimulatedBench", 80, 0, 90, 15);
+    LabelSimulatedBench->setAlignment(Qt::AlignCenter);
+    LabelSimulatedBench->setAutoFillBackground(true);
+    LabelSimulatedBench->SetColours(platform::clBtnFace, platform::clRed);
+    LabelSimulatedBench->SetBold(true);
+    LabelSimulatedBench->setToolTip(
+        "No Calbrix box: the program runs on its simulated bench and no cable is tested");
+    LabelSimulatedBench->setVisible(SimulatedBench());
 
     // --- the settings group -----------------------------------------------------------------
     // The settings group is the wider of the two: its list, banner and heading hold the
@@ -292,7 +309,7 @@ void TMainFrm::CreateControls() {
     plugs3.first->setObjectName("LabelAPlug3");
     plugs3.second->setObjectName("LabelBPlug3");
 
-    PanelTestCont = Panel(central, "PanelTestCont", 444, 270, 250, 136);
+    PanelTestCont = Panel(central, "PanelTestCont", 444, 270, 250, PanelTestContHeight);
     PanelTestCont->setAutoFillBackground(true);
     Label9 = Named(new QLabel("", PanelTestCont), "Label9", 8, 8, 234, 18);
     Label9->setAlignment(Qt::AlignCenter);
@@ -306,6 +323,13 @@ void TMainFrm::CreateControls() {
     CheckAgainBtn =
         Named(new QPushButton("Check again", PanelTestCont), "CheckAgainBtn", 8, 108, 234, 24);
     CheckAgainBtn->setEnabled(false);
+    // Below the buttons, on a taller panel, while the take-out part runs on a simulated bench
+    // whose hand probes the ends (see ShowTestPanel).
+    PanelTestContHint = Named(new QLabel(SimulatedHandHint, PanelTestCont), "PanelTestContHint", 8,
+                              PanelTestContHeight, 234, PanelTestContHintHeight);
+    PanelTestContHint->setAlignment(Qt::AlignCenter);
+    PanelTestContHint->setWordWrap(true);
+    PanelTestContHint->hide();
     PanelTestCont->hide();
 
     // --- the status bar ---------------------------------------------------------------------
@@ -353,4 +377,22 @@ void TMainFrm::ConnectHandlers() {
     ConnectSettingsPanel();
     ConnectRunControls();
     ConnectCharts();
+}
+
+bool TMainFrm::SimulatedBench() const {
+    return services_.ftdi.Simulated().has_value();
+}
+
+void TMainFrm::ShowTestPanel(bool takeOutPart) {
+    const auto simulation = services_.ftdi.Simulated();
+    const bool hint = takeOutPart && simulation && simulation->handProbesTakeOuts;
+    const int height = PanelTestContHeight + (hint ? PanelTestContHintHeight + 4 : 0);
+    if (PanelTestCont->height() != height) {
+        // Still centred on the reference diagram.
+        PanelTestCont->setGeometry(PanelTestCont->x(),
+                                   Bevel1->y() + (Bevel1->height() - height) / 2,
+                                   PanelTestCont->width(), height);
+    }
+    PanelTestContHint->setVisible(hint);
+    PanelTestCont->show();
 }

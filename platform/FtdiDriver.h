@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace platform {
 
@@ -92,6 +93,14 @@ public:
     virtual FtStatus GetLibraryVersion(uint32_t& version) = 0;
     virtual FtStatus SetLatencyTimer(FtHandle handle, uint8_t ms) = 0;
     virtual FtStatus SetUsbParameters(FtHandle handle, uint32_t inSize, uint32_t outSize) = 0;
+
+    // A driver with a simulated device behind it in place of a chip on the bus says so, and
+    // what its bench does by itself; what the programs show and write is then marked as not
+    // measured. A real chip has none.
+    struct Simulation {
+        bool handProbesTakeOuts = false; // a hand probes each end the take-out test selects
+    };
+    virtual std::optional<Simulation> Simulated() const { return std::nullopt; }
 };
 
 } // namespace platform

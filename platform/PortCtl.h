@@ -60,6 +60,10 @@ public:
 
     virtual int GetProperty(int dispId) = 0;
     virtual void SetProperty(int dispId, int value) = 0;
+
+    // True when the port the property PortNumber names leads to a simulated device rather
+    // than to hardware.
+    virtual bool Simulated() const { return false; }
 };
 
 // Creates the control; raises when it cannot be created.

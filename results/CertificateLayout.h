@@ -44,6 +44,10 @@ constexpr int CertificatePrintDpi = 300;
 // CertificatePrintDpi or finer, or at the printer's own resolution when that is coarser.
 int CertificatePrintScale(int width, int height, int dotsPerInch);
 
+// The smallest size of text a page prints, in its pixels (the page is 630 pixels across a
+// sheet of 210 mm): about 7.5 points, still read without effort.
+constexpr int SmallestPrintedTextPixels = 8;
+
 // Row r of a page starts at this height.
 constexpr int CertificateRowTop(int row) {
     return 190 + 13 * row;

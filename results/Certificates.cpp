@@ -6,6 +6,8 @@
 #include <QPrinter>
 #include <QTextEdit>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <stdexcept>
 
@@ -18,6 +20,7 @@
 #include "platform/TextDecoding.h"
 #include "platform/canvas/Jpeg.h"
 #include "results/Certificates.h"
+#include "results/SimulatedBench.h"
 
 namespace {
 
@@ -32,6 +35,77 @@ int EmPixelsForCellHeight(platform::CanvasFont font, int cellHeight) {
         if (QFontMetrics(platform::ToQFont(font)).height() <= cellHeight) break;
     }
     return pixels;
+}
+
+// The header's texts are 13 pixels high; its values end before the page's right margin, the
+// outer edge of the frame.
+constexpr int HeaderCellHeight = 13;
+constexpr int HeaderRightMargin = 14;
+// The simulated bench's line, centred between the title and the frame's lines below it.
+constexpr int SimulatedLineTop = 143;
+
+int Ascent(const platform::Canvas& canvas) {
+    return QFontMetrics(platform::ToQFont(canvas.Font)).ascent();
+}
+
+int CellHeight(const platform::Canvas& canvas) {
+    return QFontMetrics(platform::ToQFont(canvas.Font)).height();
+}
+
+// The longest start of text (whole characters) that is at most room wide; at a blank when
+// one fits and atBlank is set, the blank left out.
+qsizetype FittingStart(const platform::Canvas& canvas, const QString& text, int room,
+                       bool atBlank) {
+    qsizetype fits = 0;
+    qsizetype blank = -1;
+    for (qsizetype end = 1; end <= text.size(); ++end) {
+        if (end < text.size() && text[end].isLowSurrogate()) continue;
+        if (canvas.TextWidth(text.left(end).toStdString()) > room) break;
+        fits = end;
+        if (end < text.size() && text[end] == ' ') blank = end;
+    }
+    return atBlank && blank > 0 && fits < text.size() ? blank : fits;
+}
+
+// "Label :  value" as one text where it fits before the margin. A value that does not keeps
+// the label where it stands and takes a smaller size of the face, on the label's baseline,
+// down to the smallest printed size; then two lines of that size, broken at a blank where one
+// fits, the second ending in "..." if even they cannot hold it.
+template <class TextFont>
+void DrawHeaderItem(platform::Canvas& canvas, const TextFont& textFont, const std::string& label,
+                    const std::string& value, int top) {
+    const int left = canvas.Width() - canvas.TextWidth(label) - 140;
+    const int right = canvas.Width() - HeaderRightMargin;
+    const std::string lead = label + "  ";
+    if (left + canvas.TextWidth(lead + value) <= right) {
+        canvas.TextOut(left, top, lead + value);
+        return;
+    }
+    canvas.TextOut(left, top, lead);
+    const int valueLeft = left + canvas.TextWidth(lead);
+    const int room = right - valueLeft;
+    const int baseline = top + Ascent(canvas);
+    const int labelCell = CellHeight(canvas);
+    for (int cell = HeaderCellHeight - 1; cell >= results::SmallestPrintedTextPixels; --cell) {
+        textFont(cell, false);
+        if (canvas.TextWidth(value) <= room) {
+            canvas.TextOut(valueLeft, baseline - Ascent(canvas), value);
+            return;
+        }
+    }
+    const QString text = QString::fromStdString(value);
+    const qsizetype cut = std::max<qsizetype>(1, FittingStart(canvas, text, room, true));
+    QString second = text.mid(cut).trimmed();
+    if (canvas.TextWidth(second.toStdString()) > room) {
+        const int dots = canvas.TextWidth("...");
+        second = second.left(FittingStart(canvas, second, room - dots, false)) + "...";
+    }
+    // A pixel between the lines; the pair centred on the label's line, rounded up, so that
+    // the last line's descenders stay above the frame under the header block.
+    const int pitch = CellHeight(canvas) + 1;
+    const int firstTop = top + static_cast<int>(std::floor((labelCell - 2 * pitch) / 2.0));
+    canvas.TextOut(valueLeft, firstTop, text.left(cut).trimmed().toStdString());
+    canvas.TextOut(valueLeft, firstTop + pitch, second.toStdString());
 }
 
 std::string PrinterName(const QPrinter& printer) {
@@ -98,7 +172,13 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
     textFont(20, true);
     canvas.TextOut((width - canvas.TextWidth(title)) / 2, 120, title);
 
-    textFont(13, false);
+    if (frm.SimulatedBench()) {
+        textFont(HeaderCellHeight, false);
+        canvas.Font.Color = platform::clRed;
+        canvas.TextOut((width - canvas.TextWidth(SimulatedBenchLine)) / 2, SimulatedLineTop,
+                       SimulatedBenchLine);
+    }
+
     const struct {
         const char* label;
         const std::string& value;
@@ -107,10 +187,12 @@ void DrawCertificatePage(TMainFrm& frm, ImageControl& image, const std::vector<R
                   {"Operator :", frm.OperatorName, 45},
                   {"Model :", frm.ModelName, 70},
                   {"Serial # :", frm.SerialNumber, 95}};
-    for (const auto& item : header)
-        canvas.TextOut(width - canvas.TextWidth(item.label) - 140, item.top,
-                       std::string(item.label) + "  " + item.value);
+    for (const auto& item : header) {
+        textFont(HeaderCellHeight, false);
+        DrawHeaderItem(canvas, textFont, item.label, item.value, item.top);
+    }
 
+    textFont(HeaderCellHeight, false);
     const std::string pageText =
         "Page " + std::to_string(number) + " / " + std::to_string(pageCount);
     canvas.TextOut(width - canvas.TextWidth(pageText) - 50, 825, pageText);

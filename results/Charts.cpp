@@ -11,6 +11,7 @@
 #include "interface/CategoryResults.h"
 #include "interface/Main.h"
 #include "interface/widgets/ImageControl.h"
+#include "results/CertificateLayout.h"
 #include "results/Distributions.h"
 
 using namespace results;
@@ -31,6 +32,25 @@ protected:
 private:
     TMainFrm& frm_;
 };
+
+// The printed chart's bars are narrower than the screen's, and the isolation chart's labels
+// would all but touch in the report's face: they take a smaller size of it, from the largest
+// at which each ends a few pixels before the next begins, down to the smallest printed text.
+void FitAxisLabels(platform::Canvas& canvas, int kind, const ChartGeometry& g) {
+    constexpr int LeastGap = 4;
+    const auto& labels = AxisLabels(kind);
+    auto crowded = [&] {
+        for (int j = 0; j < BinCount; ++j) {
+            std::string text = labels[static_cast<size_t>(j)];
+            while (!text.empty() && text.back() == ' ') text.pop_back();
+            const int end = AxisLabelOffset(kind, j, g.V) + canvas.TextWidth(text);
+            if (end + LeastGap > AxisLabelOffset(kind, j + 1, g.V)) return true;
+        }
+        return false;
+    };
+    int pixels = platform::ToQFont(canvas.Font).pixelSize();
+    while (pixels > SmallestPrintedTextPixels && crowded()) canvas.Font.Size = -(--pixels);
+}
 
 } // namespace
 
@@ -117,10 +137,15 @@ void TMainFrm::DrawDistribution(int kind, ImageControl* image, int64_t value, in
     }
     canvas.Brush.SetColor(background);
 
-    const int hovered = HoveredBin(image, W, H);
+    // A printed chart never follows the mouse: its page window is not on the screen, and the
+    // cursor would only ever point at it by chance.
+    const bool printing = value == -100;
+    const int hovered = printing ? -1 : HoveredBin(image, W, H);
     canvas.Brush.SetStyle(platform::BrushStyle::Clear);
 
     const auto& labels = AxisLabels(kind);
+    const platform::CanvasFont chartFont = canvas.Font;
+    if (printing) FitAxisLabels(canvas, kind, g);
     for (int j = 0; j <= BinCount; ++j) {
         TColor text = platform::clBlack;
         if (j >= 1 && hovered == j - 1)
@@ -131,6 +156,7 @@ void TMainFrm::DrawDistribution(int kind, ImageControl* image, int64_t value, in
         canvas.TextOut(L + g.l + AxisLabelOffset(kind, j, g.V), T + H - 12,
                        labels[static_cast<size_t>(j)]);
     }
+    canvas.Font = chartFont;
 
     if (scale < 1) return;
     for (int i = 0; i < BinCount; ++i) {

@@ -10,6 +10,7 @@
 #include "interface/Main.h"
 #include "interface/Serial.h"
 #include "results/RichText.h"
+#include "results/SimulatedBench.h"
 
 namespace {
 
@@ -72,14 +73,16 @@ void TMainFrm::SaveReport() {
     plain.setFontItalic(false);
     plain.setFontUnderline(false);
     plain.setFontStrikeOut(false);
-    const std::string header[] = {"Date :  " + CertDate, "Operator :  " + OperatorName,
-                                  "Model :  " + ModelName, "Serial # :  " + SerialNumber, ""};
+    std::vector<std::string> header = {"Date :  " + CertDate, "Operator :  " + OperatorName,
+                                       "Model :  " + ModelName, "Serial # :  " + SerialNumber};
+    // On a simulated bench the header's last line says that no cable was tested.
+    if (SimulatedBench()) header.push_back(results::SimulatedBenchLine);
+    header.push_back("");
     cursor.movePosition(QTextCursor::Start);
-    for (size_t i = 0; i < std::size(header); ++i) {
+    for (size_t i = 0; i < header.size(); ++i) {
         cursor.insertText(QString::fromStdString(header[i]), plain);
         // The empty line closes the header; in an empty report it is the last line.
-        if (i + 1 < std::size(header) || !emptyReport)
-            cursor.insertBlock(QTextBlockFormat(), plain);
+        if (i + 1 < header.size() || !emptyReport) cursor.insertBlock(QTextBlockFormat(), plain);
     }
     PrintMemo->moveCursor(QTextCursor::Start);
 

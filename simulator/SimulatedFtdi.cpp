@@ -320,4 +320,11 @@ FtStatus SimulatedFtdi::SetUsbParameters(FtHandle handle, uint32_t inSize, uint3
     return call.Result(CheckHandle(handle));
 }
 
+// Not a driver call: it reaches neither the wire nor the clock.
+std::optional<FtdiDriver::Simulation> SimulatedFtdi::Simulated() const {
+    Simulation simulation;
+    simulation.handProbesTakeOuts = box_ != nullptr && bench_.hand.present;
+    return simulation;
+}
+
 } // namespace sim

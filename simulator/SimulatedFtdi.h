@@ -98,6 +98,7 @@ public:
     platform::FtStatus SetLatencyTimer(platform::FtHandle handle, uint8_t ms) override;
     platform::FtStatus SetUsbParameters(platform::FtHandle handle, uint32_t inSize,
                                         uint32_t outSize) override;
+    std::optional<Simulation> Simulated() const override;
 
     // DTR / RTS levels the program left, for tests of the port's open and close.
     bool Dtr() const { return dtr_; }

@@ -32,7 +32,8 @@ std::string ComDeviceName(int portNumber) {
     return "/dev/ttyS" + std::to_string(portNumber - 1);
 }
 
-QtPortCtl::QtPortCtl(DeviceNamer namer) : namer_(std::move(namer)) {
+QtPortCtl::QtPortCtl(DeviceNamer namer, SimulatedPorts simulated)
+    : namer_(std::move(namer)), simulated_(std::move(simulated)) {
     properties_[DispBaudRate] = 9600;
     properties_[DispDataBits] = 8;
     properties_[DispStopBits] = 1;
@@ -161,6 +162,10 @@ void QtPortCtl::ClearLineStatus() {
 
 void QtPortCtl::ClearTxBuffer() {
     if (port_.isOpen()) port_.clear(QSerialPort::Output);
+}
+
+bool QtPortCtl::Simulated() const {
+    return simulated_ && simulated_(properties_[DispPortNumber]);
 }
 
 int QtPortCtl::GetProperty(int dispId) {

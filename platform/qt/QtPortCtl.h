@@ -23,7 +23,10 @@ std::string ComDeviceName(int portNumber);
 class QtPortCtl final : public TPortCtl {
 public:
     using DeviceNamer = std::function<std::string(int portNumber)>;
-    explicit QtPortCtl(DeviceNamer namer = ComDeviceName);
+    // Which port numbers lead to a simulated device (the pseudo-terminal of a simulated
+    // fixture); none when not given.
+    using SimulatedPorts = std::function<bool(int portNumber)>;
+    explicit QtPortCtl(DeviceNamer namer = ComDeviceName, SimulatedPorts simulated = {});
 
     int Open() override;
     void Close() override;
@@ -36,6 +39,7 @@ public:
     void ClearTxBuffer() override;
     int GetProperty(int dispId) override;
     void SetProperty(int dispId, int value) override;
+    bool Simulated() const override;
 
     // The device the last Open tried.
     const std::string& DeviceName() const { return device_; }
@@ -48,6 +52,7 @@ private:
     bool WaitForByte(int timeoutMs);
 
     DeviceNamer namer_;
+    SimulatedPorts simulated_;
     QSerialPort port_;
     std::array<int, 64> properties_{};
     std::string device_;
@@ -55,12 +60,16 @@ private:
 
 class QtPortCtlFactory final : public PortCtlFactory {
 public:
-    explicit QtPortCtlFactory(QtPortCtl::DeviceNamer namer = ComDeviceName)
-        : namer_(std::move(namer)) {}
-    std::unique_ptr<TPortCtl> Create() override { return std::make_unique<QtPortCtl>(namer_); }
+    explicit QtPortCtlFactory(QtPortCtl::DeviceNamer namer = ComDeviceName,
+                              QtPortCtl::SimulatedPorts simulated = {})
+        : namer_(std::move(namer)), simulated_(std::move(simulated)) {}
+    std::unique_ptr<TPortCtl> Create() override {
+        return std::make_unique<QtPortCtl>(namer_, simulated_);
+    }
 
 private:
     QtPortCtl::DeviceNamer namer_;
+    QtPortCtl::SimulatedPorts simulated_;
 };
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <new>
@@ -110,7 +111,8 @@ TEST(RunTest, FaultFreeBoardOverUsbTakesTheWiresTime) {
     Rig rig(setup);
     const uint64_t start = rig.NowMs();
     rig.Run();
-    EXPECT_EQ(rig.frm.LogLines(), (Lines{ProgressLine(311), "", "No anomaly detected"}));
+    EXPECT_EQ(rig.frm.LogLines(),
+              (Lines{ProgressLine(311), "", "No anomaly detected", SimulatedFixtureLine}));
     // Open 1.4 s, 23401 bytes at 38400 baud (6.09 s), close 1 s.
     EXPECT_GE(rig.NowMs() - start, 8490u);
     EXPECT_LT(rig.NowMs() - start, 8700u);
@@ -128,7 +130,7 @@ TEST(RunTest, StuckOutputShowsInTheGridWhenBrowsedTo) {
     rig.Run();
     const Lines log = rig.frm.LogLines();
     EXPECT_EQ(log.at(3), "Anomalies exist regardless of the I/O configuration");
-    EXPECT_EQ(log.back(), "Output 5 is defective (Gnd on 100% of relevant tests)");
+    EXPECT_EQ(log.end()[-2], "Output 5 is defective (Gnd on 100% of relevant tests)");
 
     // Configuration B-3: output 5 should be at Vcc in every test and is black throughout; the
     // configuration's own output and input B are lime in the test that grounds B.
@@ -154,6 +156,7 @@ TEST(RunTest, StreamThatStopsAfterTheFirstConfiguration) {
     rig.Run();
     Lines expected{"Measures : 555 / 173160  = 0 %"};
     for (const auto& line : StreamFailure("A-2")) expected.push_back(line);
+    expected.push_back(SimulatedFixtureLine);
     EXPECT_EQ(rig.frm.LogLines(), expected);
     EXPECT_GE(rig.NowMs() - start, 10000u); // the silent fixture is noticed after 10 s
     EXPECT_LT(rig.NowMs() - start, 14000u);
@@ -187,6 +190,7 @@ TEST(RunTest, StreamFailuresNameTheConfigurationBeingReceived) {
         rig.Run();
         Lines expected = c.progress;
         for (const auto& line : StreamFailure(c.configuration)) expected.push_back(line);
+        expected.push_back(SimulatedFixtureLine);
         EXPECT_EQ(rig.frm.LogLines(), expected);
         EXPECT_EQ(rig.frm.Memo1->document()->blockCount(), static_cast<int>(expected.size()));
     }
@@ -201,7 +205,8 @@ TEST(RunTest, NoOrWrongHandshakeKeepsTheLogAndTheUpDownsDisabled) {
         rig.frm.AddLogLine("earlier text");
         rig.Run();
         EXPECT_EQ(rig.frm.LogLines(),
-                  (Lines{"earlier text", "No reply from test hardware, please check connections"}));
+                  (Lines{"earlier text", "No reply from test hardware, please check connections",
+                         SimulatedFixtureLine}));
         EXPECT_FALSE(rig.frm.UpDownInput->isEnabled());
         EXPECT_TRUE(rig.frm.LabelInput->isEnabled());
         EXPECT_TRUE(rig.frm.PortComboBox->isEnabled());
@@ -227,6 +232,29 @@ TEST(RunTest, PortsThatCannotBeOpened) {
         rig.fixture->SetAttached(false);
         rig.Run();
         EXPECT_EQ(rig.frm.LogLines(), (Lines{"Unable to open USB port"}));
+    }
+}
+
+TEST(RunTest, OnlyARunThatReachedASimulatedFixtureIsMarkedInTheLog) {
+    {
+        Rig rig; // over USB, complete: after the diagnosis, as the log's last line
+        rig.Run();
+        rig.Run();
+        const Lines log = rig.frm.LogLines();
+        EXPECT_EQ(std::count(log.begin(), log.end(), SimulatedFixtureLine), 1);
+        EXPECT_EQ(log.back(), SimulatedFixtureLine);
+    }
+    {
+        Rig rig; // the chip cannot be opened: nothing was reached
+        rig.fixture->SetOpenFailures(1);
+        rig.Run();
+        EXPECT_EQ(rig.frm.LogLines(), (Lines{"Unable to open USB port"}));
+    }
+    {
+        Rig rig; // a COM port that opened, to hardware (the scripted control)
+        rig.Run("Com 3");
+        EXPECT_EQ(rig.frm.LogLines(),
+                  (Lines{"No reply from test hardware, please check connections"}));
     }
 }
 
@@ -266,7 +294,8 @@ TEST(RunTest, SecondRunReplacesThePortAndClearsTheLogOnlyAfterTheHandshake) {
     rig.Run();
     const Lines log = rig.frm.LogLines();
     EXPECT_EQ(log.front(), ProgressLine(311));
-    EXPECT_EQ(log.back(), "No reply from test hardware, please check connections");
+    EXPECT_EQ(log.end()[-2], "No reply from test hardware, please check connections");
+    EXPECT_EQ(log.back(), SimulatedFixtureLine);
 }
 
 TEST(RunTest, RefusedPriorityIsIgnored) {
@@ -274,7 +303,7 @@ TEST(RunTest, RefusedPriorityIsIgnored) {
     rig.p.process.priorityWorks = false;
     TMainFrm second(rig.services, rig.fakeSerial);
     rig.Run();
-    EXPECT_EQ(rig.frm.LogLines().back(), "No anomaly detected");
+    EXPECT_EQ(rig.frm.LogLines().end()[-2], "No anomaly detected");
 }
 
 TEST(RunTest, WholeRunOverAPtyThroughTheSerialPort) {
@@ -282,13 +311,16 @@ TEST(RunTest, WholeRunOverAPtyThroughTheSerialPort) {
     setup.ptyBaud = 0;
     setup.board.stuckOutputs.push_back({4, true});
     sim::PtyFixture pty(setup);
-    QtPortCtlFactory serial([&](int n) { return n == 2 ? pty.DevicePath() : std::string(); });
+    // Com 2 leads to the simulated fixture, as the program's own start sets its pty up.
+    QtPortCtlFactory serial([&](int n) { return n == 2 ? pty.DevicePath() : std::string(); },
+                            [](int n) { return n == 2; });
     Rig rig({}, &serial);
     rig.Run("Com 2");
-    EXPECT_EQ(rig.frm.LogLines(), (Lines{ProgressLine(311), "",
-                                         "Anomalies detected :", "Persistent anomaly on output 5",
-                                         "", "Results / Preliminary diagnosis :",
-                                         "Output 5 is defective (Vcc on 100% of relevant tests)"}));
+    EXPECT_EQ(
+        rig.frm.LogLines(),
+        (Lines{ProgressLine(311), "", "Anomalies detected :", "Persistent anomaly on output 5", "",
+               "Results / Preliminary diagnosis :",
+               "Output 5 is defective (Vcc on 100% of relevant tests)", SimulatedFixtureLine}));
     EXPECT_EQ(pty.Received(), (std::vector<uint8_t>{'T'}));
     EXPECT_TRUE(rig.frm.UpDownOutput->isEnabled());
 }
@@ -332,7 +364,7 @@ TEST(RunTest, ClickOnRunTestMadeDuringTheRunDoesNothingOnceTheRunEnds) {
     rig.p.events.At(2, [&] { testing_support::PostClick(rig.frm.TestButton, rig.NowMs()); });
     testing_support::SendClick(rig.frm.TestButton, rig.NowMs());
     EXPECT_EQ(rig.p.events.Calls(), 2u);
-    EXPECT_EQ(rig.frm.LogLines().back(), "No anomaly detected");
+    EXPECT_EQ(rig.frm.LogLines().end()[-2], "No anomaly detected");
     QCoreApplication::processEvents(); // the program takes its events again
     EXPECT_EQ(rig.p.events.Calls(), 2u) << "a second run started";
 

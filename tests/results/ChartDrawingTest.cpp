@@ -141,6 +141,72 @@ TEST_F(ChartDrawingTest, PrintModeScalesToTheLargestBinAndLeavesTheBackground) {
     EXPECT_EQ(page.GetCanvas().Pixel(240 + 200, top + 5), platform::clRed);
 }
 
+TEST_F(ChartDrawingTest, APrintedChartDoesNotFollowTheMouse) {
+    // The page window is never on the screen; it stands at the screen's top left, where the
+    // cursor may well be. Pointed at the chart's place on the page, or at the page's corner.
+    ImageControl page;
+    page.SetImageSize(630, 891, clWhite);
+    auto& counts = frm.DistribCounts[DistribContinuity];
+    counts.fill(0);
+    counts[0] = 4;
+    const int top = 190 + 13 * 5;
+    for (const QPoint at : {QPoint(240 + 20, top + 30), QPoint(20, 30)}) {
+        SCOPED_TRACE(at.x());
+        PointAt(&page, at.x(), at.y());
+        frm.DrawDistribution(DistribContinuity, &page, -100, 340, 55, 240, top, clWhite, true);
+        EXPECT_EQ(page.GetCanvas().Pixel(240 + 5 + 4 + 16, top + 30), DarkGreen);
+        // Every label in black.
+        for (int y = top + 43; y < top + 55; ++y)
+            for (int x = 240; x < 580; ++x)
+                ASSERT_TRUE(page.GetCanvas().Pixel(x, y) == clWhite ||
+                            page.GetCanvas().Pixel(x, y) == clBlack)
+                    << x << "," << y;
+    }
+}
+
+TEST_F(ChartDrawingTest, PrintedAxisLabelsStandApart) {
+    // Between the ink of two neighbouring labels a clear gap, on the printed isolation chart
+    // too, whose labels are about as long as its bars are wide (in the report's face they came
+    // 4 pixels apart, no more than the blank inside a label); at the printer's finer pixels as
+    // on the page's own. Each label still begins where the geometry puts it.
+    for (const int kind : {DistribContinuity, DistribIsolation})
+        for (const int scale : {1, 4}) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << ", scale " << scale);
+            ImageControl page;
+            page.SetImageSize(630, 891, clWhite);
+            page.SetPicture(page.Picture(), scale);
+            const int top = 190;
+            frm.DrawDistribution(kind, &page, -100, 340, 55, 240, top, clWhite, true);
+            const QImage& image = page.Picture();
+            auto inkIn = [&](int x) { // x in printer pixels
+                for (int y = (top + 43) * scale; y < (top + 55) * scale; ++y)
+                    if (image.pixel(x, y) != platform::ToPixel(clWhite)) return true;
+                return false;
+            };
+            const results::ChartGeometry g = results::GeometryOf(340);
+            auto start = [&](int j) {
+                return (240 + g.l + results::AxisLabelOffset(kind, j, g.V)) * scale;
+            };
+            int lastInk = -1;
+            for (int j = 0; j <= results::BinCount; ++j) {
+                const int end = j < results::BinCount ? start(j + 1) : 630 * scale;
+                int first = -1, last = -1;
+                for (int x = start(j); x < end; ++x)
+                    if (inkIn(x)) {
+                        if (first < 0) first = x;
+                        last = x;
+                    }
+                ASSERT_GE(first, 0) << "label " << j;
+                EXPECT_LT(first, start(j) + 2 * scale) << "label " << j;
+                // Wider than the blank inside "100 M", so that each label reads as one.
+                if (j > 0) {
+                    EXPECT_GE(first - lastInk - 1, 5 * scale) << "labels " << j - 1 << ", " << j;
+                }
+                lastInk = last;
+            }
+        }
+}
+
 TEST_F(ChartDrawingTest, ResetEmptiesCountsAndTextsButKeepsTheScales) {
     frm.DistribCounts[DistribTOs] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     frm.DistribText[DistribRelays][4] = "Board 1 ... \n";

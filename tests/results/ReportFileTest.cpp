@@ -111,6 +111,32 @@ TEST_F(ReportFileTest, FiveBlackHeaderLinesComeBeforeTheReport) {
     EXPECT_EQ(frm.PrintMemo->toPlainText().split('\n').size(), 10);
 }
 
+TEST_F(ReportFileTest, OnASimulatedBenchTheHeaderEndsWithTheMark) {
+    driver.simulation = platform::FtdiDriver::Simulation{};
+    WriteRunReport();
+    const std::string header = "Date :  15/06/2020 14:05:09\n"
+                               "Operator :  J. Martin\n"
+                               "Model :  Cable X\n"
+                               "Serial # :  SN-0042\n"
+                               "Simulated bench - no cable was tested\n"
+                               "\n";
+    EXPECT_EQ(SaveAs("report.txt"), header + "Cable 24 wires straight\n"
+                                             "\n"
+                                             "No contact between  A3 and B3 : infinite\n"
+                                             "Bad contact between A4 and B4 : 2 k\u03A9\n"
+                                             "Part 1 of 1 : 2 errors\n");
+    // A header line as the others: black and plain in the rich text too.
+    const std::string rtf = SaveAs("report.rtf");
+    EXPECT_NE(rtf.find("\\cf1 Serial # :  SN-0042\\par\n"
+                       "\\plain\\f0\\fs17\\cf1 Simulated bench - no cable was tested\\par\n"
+                       "\\par\n"),
+              std::string::npos)
+        << rtf;
+    // An empty report: the header alone, mark and all.
+    frm.ClearReport();
+    EXPECT_EQ(SaveAs("empty.txt"), header);
+}
+
 TEST_F(ReportFileTest, AnEmptyReportSavesTheHeaderAlone) {
     frm.CertDate = frm.OperatorName = frm.ModelName = frm.SerialNumber = "";
     EXPECT_EQ(SaveAs("empty.txt"), "Date :  \nOperator :  \nModel :  \nSerial # :  \n\n");

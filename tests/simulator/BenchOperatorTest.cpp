@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "simulator/BenchFile.h"
 #include "simulator/BenchOperator.h"
+#include "simulator/SwitchBoardFixture.h"
 
 namespace {
 
@@ -64,6 +65,21 @@ TEST_F(BenchOperatorTest, OnlyTheCarefulOperatorHasAHandThatHoldsTheEnd) {
     // Held through the 50 readings of the repetitive mode and the first contact's own.
     EXPECT_GT(bench.hand.holdReadings, 1000);
     EXPECT_EQ(bench.hand.slipAfter, 0);
+}
+
+TEST_F(BenchOperatorTest, TheDriverSaysItIsSimulatedAndWhetherAHandProbesTheEnds) {
+    ASSERT_TRUE(ftdi.Simulated().has_value());
+    EXPECT_FALSE(ftdi.Simulated()->handProbesTakeOuts);
+    sim::BenchOperator careful(ftdi, Kind::Careful);
+    EXPECT_TRUE(ftdi.Simulated()->handProbesTakeOuts);
+    bench.hand.present = false; // asked afresh each time: a bench step can take it away
+    EXPECT_FALSE(ftdi.Simulated()->handProbesTakeOuts);
+
+    // The switch-board fixture behind the same chip: simulated, and no take-out test there.
+    auto fixture = sim::SimulatedFixture(clock, sim::FixtureSetup{});
+    fixture->GetBench().hand = sim::CarefulHand();
+    ASSERT_TRUE(fixture->Simulated().has_value());
+    EXPECT_FALSE(fixture->Simulated()->handProbesTakeOuts);
 }
 
 // Bare plugs for the self-test, kept bare while the self-test is chosen again; any other test

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ public:
     uint32_t libraryVersion = 0x00030215;
     std::string serial = "TKCALBv1";
     uint64_t callMicros = 10;
+    // What the driver says of a simulated device behind it; none: a real chip.
+    std::optional<Simulation> simulation;
 
     // Bytes readable from `atMicros` on (absolute virtual time).
     void Arrive(uint64_t atMicros, std::vector<uint8_t> bytes);
@@ -79,6 +82,7 @@ public:
     platform::FtStatus SetLatencyTimer(platform::FtHandle handle, uint8_t ms) override;
     platform::FtStatus SetUsbParameters(platform::FtHandle handle, uint32_t inSize,
                                         uint32_t outSize) override;
+    std::optional<Simulation> Simulated() const override { return simulation; }
 
 private:
     platform::FtStatus Record(const char* name, platform::FtHandle handle, int64_t arg = 0);

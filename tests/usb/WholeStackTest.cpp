@@ -1,12 +1,15 @@
 // Both programs through the whole real USB path: the port over LibFtdiDriver over libftdi1 and
 // libusb, to the emulated chip with the simulated box or fixture behind it, in real time. What
-// the operator sees is set against the same over the simulated driver on the virtual clock.
+// the operator sees is set against the same over the simulated driver on the virtual clock:
+// the same, but for the marks of a simulated bench, which a real chip never gets.
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -18,8 +21,14 @@
 #include <vector>
 
 #include "boardtester/Main.h"
+#include "interface/Certificate.h"
+#include "interface/CertificateBackground.h"
 #include "interface/Main.h"
+#include "interface/widgets/ImageControl.h"
 #include "platform/LibFtdiDriver.h"
+#include "platform/canvas/Jpeg.h"
+#include "results/Certificates.h"
+#include "results/SimulatedBench.h"
 #include "simulator/SimulatedFtdi.h"
 #include "simulator/SwitchBoardFixture.h"
 #include "tests/boardtester/FakePortCtl.h"
@@ -66,14 +75,50 @@ std::string Hex(uint32_t value) {
 }
 
 // What the operator saw of a connect and, when asked for, a fast continuity run of the sample
-// of 24 wires: the report lines (colour, style, text) and the message boxes.
+// of 24 wires: the report lines (colour, style, text) and the message boxes; and what left
+// the program: the report saved as plain and rich text, and the first certificate page.
 struct Seen {
     Lines report;
     Lines boxes;
     bool connected = false;
     std::string firmware;
     int socketLimit = 0;
+    std::string text;
+    std::string rtf;
+    QImage page;
 };
+
+std::string Saved(TMainFrm& frm, const QString& path) {
+    frm.SaveDialog1.FileName = path.toStdString();
+    frm.SaveReport();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+QImage FirstPage(TMainFrm& frm) {
+    TCertificateFrm page(frm);
+    page.SetPicture(platform::DecodeJpeg(CertifImgResource()));
+    const int count = frm.ReportLineCount();
+    results::DrawCertificatePage(frm, *page.ImageFond, frm.ReportLines(),
+                                 results::LayoutCertificatePages(count, frm.ChartLines).at(0), 1,
+                                 results::CertificatePageCount(count, frm.ChartLines),
+                                 "Electrical Test");
+    return page.ImageFond->Picture().copy();
+}
+
+// The text without its lines that hold the simulated bench's mark.
+std::string WithoutMark(const std::string& text) {
+    std::string kept;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        const std::string line = text.substr(start, end - start);
+        if (line.find(results::SimulatedBenchLine) == std::string::npos) kept += line;
+        start = end;
+    }
+    return kept;
+}
 
 Seen ConnectAndRun(Clock& clock, FtdiDriver& driver, bool run) {
     Platform p(clock);
@@ -97,6 +142,13 @@ Seen ConnectAndRun(Clock& clock, FtdiDriver& driver, bool run) {
                               line.Text);
     for (const auto& shown : p.boxes.History())
         seen.boxes.push_back(std::string(Name(shown.Request.Icon)) + ": " + shown.Request.Text);
+    if (run && frm.Connected) {
+        frm.CertDate = "15/06/2020 14:05:00";
+        frm.OperatorName = "J. Martin";
+        seen.text = Saved(frm, p.data.filePath("report.txt"));
+        seen.rtf = Saved(frm, p.data.filePath("report.rtf"));
+        seen.page = FirstPage(frm);
+    }
     if (frm.Port) frm.Port->Close();
     return seen;
 }
@@ -130,6 +182,27 @@ TEST_F(WholeStack, CalbrixConnectsAndRunsContinuityAsOverTheSimulatedDriver) {
     EXPECT_EQ(real.socketLimit, simulated.socketLimit);
     EXPECT_EQ(real.boxes, simulated.boxes);
     EXPECT_EQ(real.report, simulated.report);
+    // The saved reports: those of the simulated bench have the mark, in one header line.
+    ASSERT_NE(simulated.text.find(results::SimulatedBenchLine), std::string::npos);
+    EXPECT_EQ(WithoutMark(simulated.text).size() + 38, simulated.text.size());
+    EXPECT_EQ(real.text, WithoutMark(simulated.text));
+    EXPECT_EQ(real.rtf, WithoutMark(simulated.rtf));
+    // The certificate page: the same pixels, but for the mark's band under the title, where
+    // the real box's page shows its background.
+    const QImage background = platform::DecodeJpeg(CertifImgResource());
+    ASSERT_EQ(real.page.size(), simulated.page.size());
+    int marked = 0;
+    for (int y = 0; y < real.page.height(); ++y)
+        for (int x = 0; x < real.page.width(); ++x) {
+            const bool band = y >= 141 && y < 158;
+            if (!band) {
+                ASSERT_EQ(real.page.pixel(x, y), simulated.page.pixel(x, y)) << x << "," << y;
+                continue;
+            }
+            EXPECT_EQ(real.page.pixel(x, y), background.pixel(x, y)) << x << "," << y;
+            marked += simulated.page.pixel(x, y) == platform::ToPixel(platform::clRed);
+        }
+    EXPECT_GT(marked, 100);
     // The chip ran at the program's rate with its own latency; the port's opening turned DTR
     // and RTS off and on again, its closing off.
     bed->WithChip([](FtdiChip& chip) {
@@ -174,8 +247,10 @@ TEST_F(WholeStack, RelmoraReadsAFaultFreeBoardOverUsb) {
         auto fixture = sim::SimulatedFixture(clock, setup);
         simulated = RelmoraLog(clock, *fixture);
     }
-    ASSERT_FALSE(simulated.empty());
-    ASSERT_EQ(simulated.back(), "No anomaly detected");
+    ASSERT_GE(simulated.size(), 2u);
+    ASSERT_EQ(simulated.end()[-2], "No anomaly detected");
+    ASSERT_EQ(simulated.back(), relmora::SimulatedFixtureLine);
+    simulated.pop_back(); // the real fixture's log is the same, without the mark
 
     // Every packet of the stream needs both the driver's reader and the bed's own thread to
     // run (a real host controller needs neither). A machine busy with other tests can hold them
