@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -29,6 +30,18 @@ protected:
         loop.exec();
     }
 
+    // Runs the event loop until `done`, checked every few milliseconds, or for at most `mostMs`.
+    static void RunUntil(const std::function<bool()>& done, int mostMs) {
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done()) loop.quit();
+        });
+        check.start(5);
+        QTimer::singleShot(mostMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
     QtTimers service;
     std::unique_ptr<Timer> timer = service.CreateTimer();
     QElapsedTimer clock;
@@ -43,12 +56,13 @@ TEST_F(QtTimersTest, StartsDisabledAtOneSecond) {
 TEST_F(QtTimersTest, FiresRepeatedlyAtAboutTheInterval) {
     timer->SetInterval(60);
     timer->SetEnabled(true);
-    RunFor(400);
-    ASSERT_GE(ticks.size(), 3u);
+    // Until the fourth tick, not for a fixed stretch: a machine busy with other tests may not
+    // run the loop in time for a count of ticks, but never makes a tick come early.
+    RunUntil([&] { return ticks.size() >= 4; }, 10000);
+    ASSERT_GE(ticks.size(), 4u);
     // Coarse timers may come up to 5 % early; a late tick lets the next catch up, so only the
     // n-th tick is bound: never before n intervals.
     for (size_t i = 0; i < ticks.size(); ++i) EXPECT_GE(ticks[i], 57 * qint64(i + 1)) << i;
-    EXPECT_LE(ticks.size(), 7u);
 }
 
 TEST_F(QtTimersTest, NeverFiresWhenDisabledOrAtIntervalZero) {

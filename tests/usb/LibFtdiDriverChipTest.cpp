@@ -516,7 +516,8 @@ TEST_F(DriverOnChip, UnpluggedDuringAReadTheReadFailsAndNothingHangs) {
     EXPECT_EQ(status, FtDeviceNotFound) << "an unplug, not a bus error";
     EXPECT_EQ(got, 0u);
     EXPECT_GE(tookMs, 150);
-    EXPECT_LT(tookMs, 150 + SlackMs * 2) << "the read went on after the chip had gone";
+    // Well before the read's own time-out, which a busy machine's slow threads never reach.
+    EXPECT_LT(tookMs, 2500) << "the read went on after the chip had gone";
 
     // Every later call fails at once, as an unplug; the handle can still be given back.
     const auto after = Clock::now();
@@ -527,7 +528,7 @@ TEST_F(DriverOnChip, UnpluggedDuringAReadTheReadFailsAndNothingHangs) {
     EXPECT_EQ(driver.Write(handle, &w, 1, written), FtDeviceNotFound);
     EXPECT_EQ(written, 0u);
     EXPECT_EQ(driver.Read(handle, &byte, 1, got), FtDeviceNotFound);
-    EXPECT_LT(MsSince(after), SlackMs);
+    EXPECT_LT(MsSince(after), 1000) << "a call waited for its time-out";
     EXPECT_THAT(Log(), ElementsAre("USB device 1: unplugged (LIBUSB_ERROR_NO_DEVICE on a read)"));
     driver.Close(handle);
     EXPECT_EQ(driver.Close(handle), FtInvalidHandle);
