@@ -93,7 +93,7 @@ uint64_t CalbrixBox::Send(uint8_t value, uint64_t readyNs) {
 }
 
 void CalbrixBox::Record(uint8_t command, std::vector<uint8_t> payload, bool crcOk, uint64_t atNs) {
-    frames_.push_back({command, std::move(payload), crcOk, atNs / 1000});
+    if (recording_) frames_.push_back({command, std::move(payload), crcOk, atNs / 1000});
 }
 
 void CalbrixBox::Handle(uint8_t value, uint64_t atNs) {

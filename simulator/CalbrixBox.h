@@ -38,6 +38,8 @@ public:
     void PowerCycle() override;
 
     const std::vector<Frame>& Frames() const { return frames_; }
+    // Whether the frames are kept (from the start): a program running all day keeps none.
+    void SetRecording(bool on) { recording_ = on; }
 
 private:
     enum class Phase { Idle, Payload, Measuring, AwaitReplyCrc };
@@ -94,6 +96,7 @@ private:
     int handContacts_ = 0;                 // of those, the readings it was in contact
 
     std::vector<Frame> frames_;
+    bool recording_ = true;
 };
 
 } // namespace sim

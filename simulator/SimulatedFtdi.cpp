@@ -116,6 +116,7 @@ void SimulatedFtdi::AddFault(const Fault& fault) {
 void SimulatedFtdi::SetRecording(bool on) {
     recording_ = on;
     link_.SetRecording(on);
+    if (box_) box_->SetRecording(on);
 }
 
 FtStatus SimulatedFtdi::CountDevices(uint32_t& count) {

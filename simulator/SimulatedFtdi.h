@@ -59,7 +59,8 @@ public:
     int OpenFailures() const { return openFailures_; }
     uint32_t OtherDevices() const { return otherDevices_; }
 
-    // Recording of the wire and of the driver calls; a long benchmark may switch it off.
+    // Recording of the wire, the driver calls and the box's frames; the programs and a long
+    // benchmark switch it off.
     void SetRecording(bool on);
     const std::vector<WireByte>& Wire() const { return link_.Wire(); }
     void ClearWire() { link_.ClearWire(); }
