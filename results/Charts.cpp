@@ -111,8 +111,10 @@ void TMainFrm::DrawDistribution(int kind, ImageControl* image, int64_t value, in
     if (!image || kind < 0 || kind >= DistribKinds) return;
     auto& c = DistribCounts[static_cast<size_t>(kind)];
     const auto& colour = DistribBinColours[static_cast<size_t>(kind)];
+    // -100 asks for the printed chart: its bins as they stand, nothing added.
+    const bool printing = value == -100;
     int32_t scale = 0;
-    if (value == -100) {
+    if (printing) {
         scale = *std::max_element(c.begin(), c.begin() + BinCount);
     } else {
         scale = c[ScaleSlot];
@@ -139,7 +141,6 @@ void TMainFrm::DrawDistribution(int kind, ImageControl* image, int64_t value, in
 
     // A printed chart never follows the mouse: its page window is not on the screen, and the
     // cursor would only ever point at it by chance.
-    const bool printing = value == -100;
     const int hovered = printing ? -1 : HoveredBin(image, W, H);
     canvas.Brush.SetStyle(platform::BrushStyle::Clear);
 
