@@ -244,6 +244,9 @@ void TMainFrm::CreateControls() {
     AdvSettingsGroupBox = Named(new QGroupBox(" Advanced settings ", central),
                                 "AdvSettingsGroupBox", 6, 196, 414, 460);
     AdvSettingsGroupBox->hide();
+    // The group's top edge runs under the tool bar, which stays in use while the group is
+    // open: the bar lies over the group, not the group over the bar's buttons.
+    ToolBar1->raise();
     TestModePanel = Panel(AdvSettingsGroupBox, "TestModePanel", 8, 20, 398, 80);
     TestModeLabel = Named(new QLabel("Test mode (Plugs, T/Os, Continuity) :", TestModePanel),
                           "TestModeLabel", 8, 6, 380, 16);

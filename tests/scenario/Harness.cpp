@@ -30,6 +30,7 @@
 #include "interface/MainFields.h"
 #include "interface/widgets/ImageControl.h"
 #include "interface/widgets/TrackBar.h"
+#include "tests/support/WindowClicks.h"
 
 namespace scenario {
 
@@ -781,7 +782,15 @@ void Harness::RunStep(const std::string& line) {
         auto* button = qobject_cast<QAbstractButton*>(Control(arg(1)));
         if (!button) throw ScenarioError(arg(1) + " is not a button");
         if (!button->isEnabled()) Log("(" + arg(1) + " is disabled)");
-        button->click();
+        // A mouse's click goes to whatever lies on top at the button's middle.
+        const QPoint middle = button->rect().center();
+        if (button->isVisible() && !testing_support::OnTopAt(button, middle)) {
+            const QWidget* over = testing_support::WidgetAt(button, middle);
+            Log("(" + arg(1) + " is covered by " +
+                (over ? over->objectName().toStdString() : std::string("nothing")) + ")");
+        } else {
+            button->click();
+        }
     } else if (step == "check") {
         auto* box = qobject_cast<QCheckBox*>(Control(arg(1)));
         if (!box) throw ScenarioError(arg(1) + " is not a check box");
