@@ -84,8 +84,9 @@ void TMainFrm::StartBtnClick() {
                     MsgIcon::Information);
 
     bool stopped = false;
-    // The command that gave up is told first: the reset that follows may well give up too.
-    std::string boxFailure;
+    // What stopped the run is told first (the reset that follows may well give up too): a
+    // command that gave up, or a reply the part could not use. A RunAbort has no text.
+    std::string reason;
     // A reset that has just given up (a part's own closing 'R') is not tried again: that would
     // be the same wait and the same box a second time.
     bool resetGaveUp = false;
@@ -93,15 +94,16 @@ void TMainFrm::StartBtnClick() {
         if (!PrepareAndRunParts(selfTest)) return; // cancelled at the remote-mode prompt
     } catch (const BoxCommandFailed& e) {
         stopped = true;
-        boxFailure = e.what();
+        reason = e.what();
         resetGaveUp = e.Command() == 'R';
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         stopped = true;
+        reason = e.what();
     }
     // Finished or stopped, the box lets go of what the last part selected, so that the next
     // run's standby check finds the channels at rest.
     if (stopped)
-        WriteRunStopped(boxFailure, !resetGaveUp);
+        WriteRunStopped(reason, !resetGaveUp);
     else
         ResetRelaysAtRunEnd();
 
@@ -297,9 +299,9 @@ void TMainFrm::ResetRelaysAtRunEnd() {
     }
 }
 
-void TMainFrm::WriteRunStopped(const std::string& boxFailure, bool resetRelays) {
+void TMainFrm::WriteRunStopped(const std::string& reason, bool resetRelays) {
     PanelTestCont->hide();
-    if (!boxFailure.empty()) ShowMessage(boxFailure, MsgIcon::Warning);
+    if (!reason.empty()) ShowMessage(reason, MsgIcon::Warning);
     if (resetRelays) ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {

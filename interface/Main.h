@@ -536,9 +536,10 @@ private:
     // button and the lists the operator needs come back, and the result is false.
     bool EnterRemoteModeOrGiveUp(const char* prompt);
     // The end of a stopped run: the relays reset (unless resetRelays is false: the reset has
-    // just given up), the stop lines and box. boxFailure is the text of a box command that
-    // gave up and stopped the run (told first), or empty.
-    void WriteRunStopped(const std::string& boxFailure, bool resetRelays);
+    // just given up), the stop lines and box. reason is what stopped the run, told first (a
+    // box command that gave up, a reply that cannot be used), or empty for a stop the
+    // operator asked for or saw.
+    void WriteRunStopped(const std::string& reason, bool resetRelays);
     // 'R' at the end of a run; a box that does not answer it is told, and the run ends all
     // the same.
     void ResetRelaysAtRunEnd();
