@@ -18,10 +18,11 @@ bool FolderThere(const std::string& folder) {
 
 } // namespace
 
-DataFolders DataFoldersFor(const std::string& dataRoot) {
+DataFolders DataFoldersFor(const std::string& dataRoot, Bench bench) {
     DataFolders folders;
     folders.Maker = dataRoot + "/Tolvex/";
-    folders.Data = folders.Maker + "Calbrix Data/";
+    folders.Data = folders.Maker +
+                   (bench == Bench::Simulated ? "Calbrix Data (simulated bench)/" : "Calbrix Data/");
     folders.SettingsFile = folders.Data + "Calbrix.ini";
     return folders;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The program's folders on the drive of the program: the maker folder, in it the data folder
 // where reports are offered for saving, and in that the settings file. What stands for the
-// drive is the process service's data root.
+// drive is the process service's data root. A simulated bench has a data folder of its own
+// beside the real bench's, so that nothing it does (its self-test resetting the counter, its
+// operators, its reports) reaches the real bench's files.
 
 #include <string>
 
@@ -13,7 +15,9 @@ struct DataFolders {
     std::string SettingsFile;
 };
 
-DataFolders DataFoldersFor(const std::string& dataRoot);
+enum class Bench { Real, Simulated };
+
+DataFolders DataFoldersFor(const std::string& dataRoot, Bench bench = Bench::Real);
 
 // Makes the maker folder and then the data folder where they are missing, one level each;
 // the first folder that neither exists nor could be made, or "" when both are there.

@@ -175,7 +175,7 @@ void TMainFrm::SaveSettings(const std::string& path) {
 
 void TMainFrm::FormCloseQuery(bool& canClose) {
     CloseAllHelp();
-    const auto folders = definitions::DataFoldersFor(services_.process.DataRoot());
+    const auto folders = BenchDataFolders();
     const std::string notMade = definitions::FirstFolderNotMade(folders);
     if (notMade.empty())
         SaveSettings(folders.SettingsFile);

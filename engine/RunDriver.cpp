@@ -325,8 +325,7 @@ void TMainFrm::EndRun() {
     FormatSettings.LongTimeFormat = "hh.mm.ss";
     FormatSettings.ShortDateFormat = "yyyy-MM-dd";
     const platform::CivilTime now = services_.clock.LocalTime();
-    const definitions::DataFolders folders =
-        definitions::DataFoldersFor(services_.process.DataRoot());
+    const definitions::DataFolders folders = BenchDataFolders();
     const std::string reportName =
         engine::ProposedReportName(now, CableLst->currentText().toStdString());
     FormatSettings.LongTimeFormat = "h:mm:ss";

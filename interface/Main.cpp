@@ -157,7 +157,7 @@ void TMainFrm::FormCreate() {
         image->Redraw();
     }
     RunsSinceSelfTest = 0;
-    LoadSettings(definitions::DataFoldersFor(services_.process.DataRoot()).SettingsFile);
+    LoadSettings(BenchDataFolders().SettingsFile);
     FirmwareVersion.fill(0);
     std::memset(FirmwareVersion.data(), ' ', 5);
 }

@@ -36,6 +36,10 @@ class QTextEdit;
 class QToolButton;
 class QWidget;
 
+namespace definitions {
+struct DataFolders;
+}
+
 class ColorLabel;
 class TAboutBoxFrm;
 class ImageControl;
@@ -364,6 +368,8 @@ public:
     // True on a simulated bench (the driver has a simulated device behind it): the window,
     // the saved reports and the certificates then say that no cable was tested.
     bool SimulatedBench() const;
+    // The folders of this bench's settings and reports: a simulated bench has its own.
+    definitions::DataFolders BenchDataFolders() const;
 
     // Sets a field named as FieldText names it, from text; false for an unknown name. Raises
     // std::invalid_argument for a read-only field or a value that does not fit it.

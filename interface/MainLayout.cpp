@@ -16,6 +16,7 @@
 #include <QTextEdit>
 #include <QToolButton>
 
+#include "definitions/DataFolders.h"
 #include "interface/ColorLabel.h"
 #include "interface/Fonts.h"
 #include "interface/HeadingLabel.h"
@@ -384,6 +385,12 @@ void TMainFrm::ConnectHandlers() {
 
 bool TMainFrm::SimulatedBench() const {
     return services_.ftdi.Simulated().has_value();
+}
+
+definitions::DataFolders TMainFrm::BenchDataFolders() const {
+    using definitions::Bench;
+    return definitions::DataFoldersFor(services_.process.DataRoot(),
+                                       SimulatedBench() ? Bench::Simulated : Bench::Real);
 }
 
 void TMainFrm::ShowTestPanel(bool takeOutPart) {

@@ -48,6 +48,9 @@ public:
 
     TMainFrm* Window() { return window_.get(); }
     platform::VirtualClock& Clock() { return clock_; }
+    // The folder standing for the drive of the program, made at the first need and kept
+    // until the scenario ends, so settings survive a close and a start.
+    std::string DataRoot();
 
 private:
     class Pump;
@@ -75,9 +78,6 @@ private:
     void TrackStep(const std::vector<std::string>& w);
     void CommandsStep();
     void SettingsStep(const std::vector<std::string>& w, const std::string& line);
-    // The folder standing for the drive of the program, made at the first need and kept
-    // until the scenario ends, so settings survive a close and a start.
-    std::string DataRoot();
     void CheckWatches();
     // "field NAME = VALUE" or "control NAME ...", as `show` prints it.
     std::string Describe(const std::string& name);

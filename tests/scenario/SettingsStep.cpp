@@ -16,7 +16,8 @@ namespace scenario {
 void Harness::SettingsStep(const std::vector<std::string>& w, const std::string& line) {
     if (w.size() < 2)
         throw ScenarioError("settings file|line|remove|show|read-only|fail-after|block");
-    const auto folders = definitions::DataFoldersFor(DataRoot());
+    // The file the window reads and writes: its box is always the simulated one.
+    const auto folders = definitions::DataFoldersFor(DataRoot(), definitions::Bench::Simulated);
     const std::string& path = folders.SettingsFile;
     const std::string& what = w[1];
     auto makeFolders = [&] { std::filesystem::create_directories(folders.Data); };
