@@ -35,6 +35,8 @@ namespace {
 class CoveredControlsTest : public ::testing::Test {
 protected:
     TestPlatform p;
+    // The sample tests in the list, before the window lists them.
+    bool samples = (p.process.programFolder = SAMPLE_PROGRAM_FOLDER "/", true);
     FakeFtdi ftdi{p.clock};
     platform::Services services = ServicesOf(p, ftdi);
     TMainFrm frm{services};
@@ -133,6 +135,13 @@ TEST_F(CoveredControlsTest, ToolBarAnswersClicksWithTheAdvancedSettingsClosedOrO
 
 TEST_F(CoveredControlsTest, NoControlOfTheWindowIsCovered) {
     ExpectNothingCovered("at start");
+    // A switching unit's test: the banner gone, the node windows' list shown.
+    const int unit = frm.CableLst->findText("Brevant switching unit 48 channels");
+    ASSERT_GE(unit, 0);
+    frm.CableLst->setCurrentIndex(unit);
+    emit frm.CableLst->activated(unit);
+    ASSERT_TRUE(frm.NodeRangeLst->isVisible());
+    ExpectNothingCovered("a switching unit's test chosen");
     // A run's end: the chart pages with their tabs, the report shown.
     for (int kind = 0; kind < 4; ++kind) frm.DistribPageCtrl->setTabVisible(kind, true);
     ExpectNothingCovered("chart tabs shown");
