@@ -1,5 +1,5 @@
 // The INI layer of the settings file: the reading rules, the numbers, the encodings, what a
-// write keeps and where it puts new keys, and a save that cannot leave a half-written file.
+// write keeps and where it puts new keys, and saves that fail or are killed midway.
 
 #include "platform/IniFile.h"
 
@@ -459,9 +459,9 @@ TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGKILL);
     EXPECT_EQ(Get(), old);
-    // The killed save leaves its unfinished new file beside the old one; the next save takes
-    // it away.
-    EXPECT_EQ(Leftovers(), 1);
+    // Its new file had no name yet, and went with the process (where a file system makes no
+    // such files, the next save removes a named one: IniFileSystemsTest).
+    EXPECT_EQ(Leftovers(), 0);
     IniFile file(path);
     file.WriteString("Operators", "1", "Bob");
     file.UpdateFile();
@@ -562,16 +562,22 @@ TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
 
 TEST_F(IniFileTest, AFailureInPlace) {
     // A longer text takes its room first: where it finds none, the file is as it was. A failure
-    // while the old text is overwritten may leave it incomplete, and says so.
+    // once the old text is being overwritten may leave it incomplete, and says so.
     const struct {
         const char* what;
         std::string old;
         int error;
         const char* message;
+        size_t afterBytes = 100;
     } cases[] = {
         {"the room for a longer text", "[Operators]\n0=Ann\n", ENOSPC, "No space left on device."},
         {"overwriting", "[Operators]\n0=Ann\n1=" + std::string(5000, 'x') + "\n", EIO,
          "Input/output error. The file was being written in place and may be incomplete."},
+        // A quota, or a file system that copies what is written over, refusing the first byte:
+        // the file is as it was, and nothing says otherwise.
+        {"before the first byte overwritten",
+         "[Operators]\n0=Ann\n1=" + std::string(5000, 'x') + "\n", EDQUOT, "Disk quota exceeded.",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -583,10 +589,10 @@ TEST_F(IniFileTest, AFailureInPlace) {
         if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
         IniFile file(path);
         for (int i = 1; i < 200; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
-        InjectWriteFault(
-            WriteFault{.afterBytes = 100, .kind = WriteFault::Kind::Fail, .error = c.error});
+        InjectWriteFault(WriteFault{
+            .afterBytes = c.afterBytes, .kind = WriteFault::Kind::Fail, .error = c.error});
         EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path + "\". " + c.message);
-        if (c.error == ENOSPC) {
+        if (c.error != EIO) {
             EXPECT_EQ(Get(), c.old);
         }
         // The next save puts it right.
@@ -594,6 +600,22 @@ TEST_F(IniFileTest, AFailureInPlace) {
         EXPECT_EQ(IniFile(path).ReadString("Operators", "199", ""), "Operator");
         EXPECT_EQ(Leftovers(), 0);
     }
+}
+
+TEST_F(IniFileTest, AFileWithASecondLinkIsWrittenInPlace) {
+    // Both names show the new text: a rename would leave the old one under the other name.
+    Put("[Service]\r\nCounter=1\r\n");
+    const std::string other = folder + "/bench-3.ini";
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    const ino_t inode = OwnerOf(path).inode;
+    IniFile file(path, IniFile::ForSave{});
+    file.WriteInteger("Service", "Counter", 2);
+    EXPECT_EQ(ErrorOfSave(file), "(saved)");
+    EXPECT_EQ(Get(), "[Service]\r\nCounter=2\r\n");
+    EXPECT_EQ(IniFile(other).ReadInteger("Service", "Counter", -1), 2);
+    EXPECT_EQ(OwnerOf(path).inode, inode);
+    EXPECT_EQ(OwnerOf(other).inode, inode);
+    EXPECT_EQ(Leftovers(), 1); // the other name, and nothing else
 }
 
 TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {
