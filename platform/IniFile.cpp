@@ -67,9 +67,9 @@ void IniFile::UpdateFile() {
     // This save's turn, or a turn of its own; it ends here, whatever the outcome.
     const std::unique_ptr<SaveTurn> turn =
         turn_ ? std::move(turn_) : std::make_unique<SaveTurn>(path_);
-    // Written back, a text that was not understood would be lost under the new keys.
-    if (read_ && !doc_.BlankAsRead() && !wroteKeysRead_)
-        Fail("write", path_, "Not one setting could be read from it, so it is left as it is");
+    // A file of comments alone is a text like any other; one that is no text is not.
+    if (read_ && !wroteKeysRead_ && !doc_.TextAsRead())
+        Fail("write", path_, "It holds no text that could be read, so it is left as it is");
     try {
         turn->Replace(doc_.Serialize());
     } catch (const FileWriteError& e) {

@@ -46,9 +46,9 @@ public:
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
 
     // Writes the whole text to the file and ends the save's turn; raises IniFileError when it
-    // cannot. A file that held text but not one key in the sections written to was not
-    // understood (another encoding, another program's file, noise): it is left as it is and the
-    // error says so.
+    // cannot. A file that is no text (noise, another program's data, an encoding not told
+    // apart) and held no key in the sections written to was not understood: written back, it
+    // would be lost under the new keys, so it is left as it is and the error says so.
     void UpdateFile();
 
 private:

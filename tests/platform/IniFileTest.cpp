@@ -1,5 +1,6 @@
 // The INI layer of the settings file: the reading rules, the numbers, the encodings, what a
-// write keeps and where it puts new keys, and saves that fail or are killed midway.
+// write keeps and where it puts new keys, which files are left as they are, and saves that
+// fail or are killed midway.
 
 #include "platform/IniFile.h"
 
@@ -469,19 +470,38 @@ TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
     EXPECT_EQ(Leftovers(), 0);
 }
 
-TEST_F(IniFileTest, AFileWithoutOneSettingReadIsNotRewritten) {
-    // UTF-32: its zeros fill both sides of the byte pairs, so it reads as 8-bit text of blanks.
+TEST_F(IniFileTest, OnlyAFileThatIsNoTextIsLeftAsItIs) {
+    // UTF-32: its zeros stand among the characters of every line.
     std::string utf32;
     for (const char c : std::string_view("[Service]\r\nCounter=12\r\n")) utf32 += c + "\0\0\0"s;
+    std::string noise(4096, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) >> 3);
+    const std::string written = "[Service]\r\nCounter=3\r\n\r\n[AdvancedSettings]\r\nIsoTime=1\r\n";
     const struct {
         const char* what;
         std::string bytes;
-        bool saved;
+        std::optional<std::string> saved; // the whole text after the save; none: left alone
     } cases[] = {
-        {"UTF-32", utf32, false},
-        {"another program's", "[Window]\r\nLeft=10\r\n", false},
-        {"blank", " \r\n\r\n\t\r\n", true},
-        {"a tuning value put by hand", "[AdvancedSettings]\r\nContThreshold=90\r\n", true},
+        {"UTF-32", utf32, std::nullopt},
+        {"noise", noise, std::nullopt},
+        {"another program's binary file",
+         "\x7F"
+         "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0"s,
+         std::nullopt},
+        {"a text with a NUL among its characters", "; bench 3\r\n; a\0b\r\n"s, std::nullopt},
+        // Texts without a key yet: their lines are kept, the settings go after them.
+        {"comments alone", "; Calbrix settings of bench 3\r\n; prepared by the quality office\r\n",
+         "; Calbrix settings of bench 3\r\n; prepared by the quality office\r\n\r\n" + written},
+        {"an empty section", "; lists below\r\n[Operators]\r\n",
+         "; lists below\r\n[Operators]\r\n\r\n" + written},
+        {"another program's settings", "[Window]\r\nLeft=10\r\n",
+         "[Window]\r\nLeft=10\r\n\r\n" + written},
+        {"words", "Bench 3, keep this file\n", "Bench 3, keep this file\r\n\r\n" + written},
+        {"blank", " \r\n\r\n\t\r\n", " \r\n\r\n\t\r\n" + written},
+        {"a tail of zeros after its comments", "; bench 3\r\n" + std::string(64, '\0'),
+         "; bench 3\r\n" + std::string(64, ' ') + "\r\n" + written},
+        {"a tuning value put by hand", "[AdvancedSettings]\r\nContThreshold=90\r\n",
+         "[AdvancedSettings]\r\nContThreshold=90\r\nIsoTime=1\r\n\r\n[Service]\r\nCounter=3\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -491,11 +511,11 @@ TEST_F(IniFileTest, AFileWithoutOneSettingReadIsNotRewritten) {
         file.WriteInteger("AdvancedSettings", "IsoTime", 1);
         if (c.saved) {
             EXPECT_EQ(ErrorOfSave(file), "(saved)");
-            EXPECT_EQ(IniFile(path).ReadInteger("Service", "Counter", -1), 3);
+            EXPECT_EQ(Get(), *c.saved);
         } else {
             EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path +
-                                             "\". Not one setting could be read from it, so it "
-                                             "is left as it is.");
+                                             "\". It holds no text that could be read, so it is "
+                                             "left as it is.");
             EXPECT_EQ(Get(), c.bytes);
         }
     }
