@@ -113,7 +113,7 @@ bool LockBy(int fd, std::chrono::steady_clock::time_point deadline) {
         if (errno != EWOULDBLOCK) return false;
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(20));
+        pause = std::min(pause * 2, std::chrono::milliseconds(5));
     }
 }
 
