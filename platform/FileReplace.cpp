@@ -168,7 +168,14 @@ std::string RandomName() {
     unsigned char random[NameRandom] = {};
     for (size_t got = 0; got < sizeof random;) {
         const ssize_t n = ::getrandom(random + got, sizeof random - got, 0);
-        if (n > 0) got += static_cast<size_t>(n);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (errno != EINTR) {
+            // No random source: the clock's nanoseconds still part two saves.
+            const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+            for (; got < sizeof random; ++got)
+                random[got] = static_cast<unsigned char>(now >> (8 * got));
+        }
     }
     std::string name;
     for (const unsigned char r : random) name += NameCharacters[r % NameCharacters.size()];
@@ -237,7 +244,8 @@ public:
     int Error() const { return error_; }
     int Fd() const { return fd_; }
 
-    // Puts it in place of the target: 0, or the errno of the rename (the new file is gone).
+    // Gives it a name where it has none and renames it over the target: 0, or the errno of
+    // what failed (Discard then takes it away).
     int RenameOver(const std::string& target) {
         if (name_.empty())
             if (const int error = GiveName()) return error;
