@@ -149,8 +149,9 @@ void TMainFrm::LoadSettings(const std::string& path) {
 void TMainFrm::SaveSettings(const std::string& path) {
     if (path.empty()) return;
     services_.events.ProcessMessages();
-    // Made from the file as it is, so what the program does not know stays in it.
-    IniFile = std::make_unique<platform::IniFile>(path);
+    // Made from the file as it is, so what the program does not know stays in it; another
+    // window's save waits until this one has written it.
+    IniFile = std::make_unique<platform::IniFile>(path, platform::IniFile::ForSave{});
     platform::IniFile& ini = *IniFile;
 
     ini.WriteString(SettingsSection, "TestFile", CableLst->currentText().toStdString());

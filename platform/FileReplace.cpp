@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -24,8 +26,8 @@ constexpr size_t WriteBlock = size_t{1} << 16;
 
 std::optional<WriteFault> armedFault;
 
-[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
-    throw FileWriteError(path, reason);
+[[noreturn]] void Fail(const std::string& path, const std::string& reason, bool existed = true) {
+    throw FileWriteError(path, reason, existed);
 }
 
 std::string Reason(int error) {
@@ -35,7 +37,7 @@ std::string Reason(int error) {
 // A descriptor closed on every way out.
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
     ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -53,11 +55,12 @@ private:
     int fd_;
 };
 
-// Writes all bytes at `offset`, or returns the errno of the write that failed.
-int WriteAll(int fd, std::string_view bytes, off_t offset) {
+// Writes all bytes at `offset`, or returns the errno of the write that failed; `done` tells how
+// many were written.
+int WriteAll(int fd, std::string_view bytes, off_t offset, size_t& done) {
     std::optional<WriteFault> fault;
     fault.swap(armedFault);
-    size_t done = 0;
+    done = 0;
     while (done < bytes.size()) {
         size_t chunk = std::min(WriteBlock, bytes.size() - done);
         if (fault) {
@@ -78,6 +81,10 @@ int WriteAll(int fd, std::string_view bytes, off_t offset) {
     if (fault && fault->kind == WriteFault::Kind::Kill) ::kill(::getpid(), SIGKILL);
     return 0;
 }
+int WriteAll(int fd, std::string_view bytes, off_t offset) {
+    size_t done = 0;
+    return WriteAll(fd, bytes, offset, done);
+}
 
 mode_t NewFileMode() {
     const mode_t mask = ::umask(0);
@@ -94,6 +101,29 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Takes an exclusive lock, waiting until the deadline for whoever holds it. False with errno
+// EWOULDBLOCK when the time ran out, or with the error of a file system that has no locks.
+bool LockBy(int fd, std::chrono::steady_clock::time_point deadline) {
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return false;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(5));
+    }
+}
+
+std::string TurnNotHad() {
+    return "It is held by another save that did not end within " +
+           std::to_string(SaveTurnWait.count()) + " seconds";
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Where a save of path writes: the file a symbolic link leads to, through a chain of links,
@@ -114,46 +144,177 @@ std::string SaveTarget(const std::string& path) {
     }
 }
 
-// The name the save gives its new file: the file's, a dot and six letters or digits.
-constexpr std::string_view TempSuffix = ".XXXXXX";
-bool IsTempNameOf(std::string_view name, std::string_view file) {
-    if (name.size() != file.size() + TempSuffix.size() || !name.starts_with(file) ||
-        name[file.size()] != '.')
-        return false;
-    for (const char c : name.substr(file.size() + 1))
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
-            return false;
-    return true;
+// The name a new file has while it is given its place: hidden, and saying whose it is, so that
+// no person gives it to a file of their own. The six characters are those of mkostemp.
+constexpr std::string_view NewFileMark = ".calbrix-save-";
+constexpr std::string_view NameCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr size_t NameRandom = 6;
+
+std::string NewFileStem(const std::string& target) {
+    return FolderOf(target) + "/." + NameOf(target) + std::string(NewFileMark);
 }
 
-// Removes what saves that were killed midway left beside the file: regular files of the new
-// file's name. A save that is still writing holds a lock on its new file, and its file stays.
+bool IsNewFileNameOf(std::string_view name, std::string_view file) {
+    const size_t stem = 1 + file.size() + NewFileMark.size();
+    if (name.size() != stem + NameRandom || name.front() != '.' ||
+        name.substr(1, file.size()) != file ||
+        name.substr(1 + file.size(), NewFileMark.size()) != NewFileMark)
+        return false;
+    return name.substr(stem).find_first_not_of(NameCharacters) == std::string_view::npos;
+}
+
+std::string RandomName() {
+    unsigned char random[NameRandom] = {};
+    for (size_t got = 0; got < sizeof random;) {
+        const ssize_t n = ::getrandom(random + got, sizeof random - got, 0);
+        if (n > 0) {
+            got += static_cast<size_t>(n);
+        } else if (errno != EINTR) {
+            // No random source: the clock's nanoseconds still part two saves.
+            const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+            for (; got < sizeof random; ++got)
+                random[got] = static_cast<unsigned char>(now >> (8 * got));
+        }
+    }
+    std::string name;
+    for (const unsigned char r : random) name += NameCharacters[r % NameCharacters.size()];
+    return name;
+}
+
+// Removes what saves that were killed midway left beside the file: regular files of this
+// user under the new file's name. A save that is still at work holds the lock of its new file,
+// and its file stays; one whose file goes before it could lock it makes another.
 void RemoveLeftovers(const std::string& target) {
     DIR* dir = ::opendir(FolderOf(target).c_str());
     if (!dir) return;
     const std::string file = NameOf(target);
     const int at = ::dirfd(dir);
     while (const dirent* entry = ::readdir(dir)) {
-        if (!IsTempNameOf(entry->d_name, file)) continue;
+        if (!IsNewFileNameOf(entry->d_name, file)) continue;
+        struct stat named {};
+        if (::fstatat(at, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(named.st_mode) || named.st_uid != ::geteuid())
+            continue;
         int fd = -1;
-        for (const int access : {O_RDONLY, O_WRONLY}) {
+        for (const int access : {O_WRONLY, O_RDONLY}) {
             fd = ::openat(at, entry->d_name,
                           access | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
             if (fd >= 0 || errno != EACCES) break;
         }
-        if (fd < 0) continue;
         Descriptor leftover(fd);
-        struct stat opened {
-        }, named{};
-        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) continue;
+        struct stat opened {};
+        if (leftover.get() < 0 || ::fstat(leftover.get(), &opened) != 0 ||
+            !SameFile(opened, named) || ::flock(leftover.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
         // Still the file that was looked at, not one renamed into its place since.
         if (::fstatat(at, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-            named.st_ino == opened.st_ino && named.st_dev == opened.st_dev)
+            SameFile(named, opened))
             ::unlinkat(at, entry->d_name, 0);
     }
     ::closedir(dir);
 }
+
+// The new file of a save, locked from the moment another save could see it. Without a name
+// where the file system makes such files, and named only just before the rename; else under
+// a name of NewFileStem from the start. One not renamed into place is taken away again.
+class NewFile {
+public:
+    NewFile(const std::string& target, mode_t mode) : stem_(NewFileStem(target)) {
+        const std::string folder = FolderOf(target);
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd_ >= 0) {
+            // Nobody can reach it yet: the lock is had at once, and goes with it to its name.
+            // Where the file system has no locks, no other save can take one to remove it.
+            (void)::flock(fd_, LOCK_EX | LOCK_NB);
+            return;
+        }
+        // No file without a name on this file system (or an old kernel).
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+            error_ = errno;
+            return;
+        }
+        MakeNamed();
+    }
+    ~NewFile() { Discard(); }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    // 0 when it was made; else its errno.
+    int Error() const { return error_; }
+    int Fd() const { return fd_; }
+
+    // Gives it a name where it has none and renames it over the target: 0, or the errno of
+    // what failed (Discard then takes it away).
+    int RenameOver(const std::string& target) {
+        if (name_.empty())
+            if (const int error = GiveName()) return error;
+        if (::rename(name_.c_str(), target.c_str()) != 0) return errno;
+        name_.clear();
+        return 0;
+    }
+
+    // Takes the file away; its lock goes with it.
+    void Discard() {
+        if (!name_.empty()) ::unlink(name_.c_str());
+        name_.clear();
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    void MakeNamed() {
+        const auto deadline = std::chrono::steady_clock::now() + SaveTurnWait;
+        for (;;) {
+            std::string name = stem_ + "XXXXXX";
+            fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+            if (fd_ < 0) {
+                error_ = errno;
+                return;
+            }
+            // Another save that cleans up may hold it for a moment, or have taken it away
+            // before it was locked: then it is unlinked, and another is made.
+            struct stat opened {
+            }, named{};
+            if (!LockBy(fd_, deadline) && errno == EWOULDBLOCK) {
+                error_ = errno;
+                ::unlink(name.c_str());
+                return;
+            }
+            if (::fstat(fd_, &opened) == 0 && ::stat(name.c_str(), &named) == 0 &&
+                SameFile(opened, named)) {
+                name_ = std::move(name);
+                return;
+            }
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    // A name for the file made without one, just before the rename.
+    int GiveName() {
+        for (;;) {
+            std::string name = stem_ + RandomName();
+            int result = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+            if (result != 0 && errno == ENOENT) {
+                // Without the privilege to link a descriptor: through its entry in /proc.
+                const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+                result =
+                    ::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+            }
+            if (result == 0) {
+                name_ = std::move(name);
+                return 0;
+            }
+            if (errno != EEXIST) return errno;
+        }
+    }
+
+    std::string stem_;
+    std::string name_; // its name while it has one
+    int fd_ = -1;
+    int error_ = 0;
+};
 
 // The extended attributes of a file, by name.
 using Attributes = std::vector<std::pair<std::string, std::string>>;
@@ -236,110 +397,179 @@ bool CarryAttributes(const std::string& from, int to) {
     return true;
 }
 
+} // namespace
+
 // The whole text written over the file itself and synced: the way left where no new file can
 // take its place. A longer text first takes the room it needs, its part beyond the old end
 // written there and synced (a network file system reports a full disk only then): where that
 // fails, the old end is restored and the file is as it was. Overwriting the old text then
-// takes no new room; a failure after that may leave the file part old, part new.
-void WriteInPlace(const std::string& path, const std::string& target, const std::string& via,
-                  std::string_view bytes) {
-    Descriptor fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0) Fail(path, Reason(errno) + via);
+// takes no new room, except on a file system that copies what is written over: a failure
+// before the first byte of it leaves the file as it was, a later one may leave it part old,
+// part new, and says so.
+void SaveTurn::WriteInPlace(std::string_view bytes) {
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) Fail(path, Reason(errno) + via);
-    if (!S_ISREG(st.st_mode)) Fail(path, "It is not a file" + via);
+    if (::fstat(fd_, &st) != 0) Fail(path_, Reason(errno) + via_);
     auto failWith = [&](int error) {
-        Fail(path,
-             Reason(error) + via + ". The file was being written in place and may be incomplete");
+        Fail(path_,
+             Reason(error) + via_ + ". The file was being written in place and may be incomplete");
+    };
+    // The old end back, synced: the file as it was.
+    auto restore = [&](int error) {
+        if (::ftruncate(fd_, st.st_size) != 0 || ::fdatasync(fd_) != 0) failWith(error);
+        Fail(path_, Reason(error) + via_);
     };
     const size_t oldSize = static_cast<size_t>(std::max<off_t>(st.st_size, 0));
-    if (bytes.size() > oldSize) {
-        int error = WriteAll(fd.get(), bytes.substr(oldSize), st.st_size);
-        if (!error && ::fdatasync(fd.get()) != 0) error = errno;
-        if (error) {
-            if (::ftruncate(fd.get(), st.st_size) != 0 || ::fdatasync(fd.get()) != 0)
-                failWith(error);
-            Fail(path, Reason(error) + via);
-        }
+    const bool longer = bytes.size() > oldSize;
+    if (longer) {
+        int error = WriteAll(fd_, bytes.substr(oldSize), st.st_size);
+        if (!error && ::fdatasync(fd_) != 0) error = errno;
+        if (error) restore(error);
     }
-    if (const int error = WriteAll(fd.get(), bytes.substr(0, oldSize), 0)) failWith(error);
-    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) failWith(errno);
-    if (::fsync(fd.get()) != 0) failWith(errno);
-    if (fd.Close() != 0) failWith(errno);
+    size_t overwritten = 0;
+    if (const int error = WriteAll(fd_, bytes.substr(0, oldSize), 0, overwritten)) {
+        if (overwritten == 0) {
+            if (longer) restore(error);
+            Fail(path_, Reason(error) + via_);
+        }
+        failWith(error);
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(bytes.size())) != 0) failWith(errno);
+    if (::fsync(fd_) != 0) failWith(errno);
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0) failWith(errno);
 }
 
-} // namespace
-
-FileWriteError::FileWriteError(const std::string& path, std::string reason)
+FileWriteError::FileWriteError(const std::string& path, std::string reason, bool existed)
     : std::runtime_error("Cannot write file \"" + path + "\". " + reason + "."),
-      reason_(std::move(reason)) {}
+      reason_(std::move(reason)), existed_(existed) {}
 
 void InjectWriteFault(std::optional<WriteFault> fault) {
     armedFault = fault;
 }
 
-void ReplaceFileContents(const std::string& path, std::string_view bytes) {
+SaveTurn::SaveTurn(std::string path) : path_(std::move(path)) {
+    try {
+        Take();
+    } catch (const FileWriteError& e) {
+        error_ = e;
+        End();
+    }
+}
+
+SaveTurn::~SaveTurn() {
+    End();
+}
+
+void SaveTurn::End() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+void SaveTurn::Take() {
     // No name, or a folder's: nothing to replace, and no leftovers of a name to look for.
-    if (NameOf(path).empty()) Fail(path, Reason(path.empty() ? ENOENT : EISDIR));
-    const std::string target = SaveTarget(path);
-    if (NameOf(target).empty()) Fail(path, Reason(EISDIR));
+    if (NameOf(path_).empty()) Fail(path_, Reason(path_.empty() ? ENOENT : EISDIR), false);
+    target_ = SaveTarget(path_);
+    if (NameOf(target_).empty()) Fail(path_, Reason(EISDIR));
     // An error about a file a link leads to says where that is.
-    const std::string via = target == path ? "" : " (the link leads to \"" + target + "\")";
-    mode_t mode = NewFileMode();
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists) {
-        if (!S_ISREG(st.st_mode)) Fail(path, "It is not a file" + via);
+    via_ = target_ == path_ ? "" : " (the link leads to \"" + target_ + "\")";
+    const auto deadline = std::chrono::steady_clock::now() + SaveTurnWait;
+    for (;;) {
+        struct stat st {};
+        if (::stat(target_.c_str(), &st) != 0) return; // a new file: nothing to lock
+        if (!S_ISREG(st.st_mode)) Fail(path_, "It is not a file" + via_);
         // Read-only as the operator set it (no write permission for anyone), or as the system
         // has it for this user: another owner's file, a read-only mount.
         if ((st.st_mode & 0222) == 0 ||
-            ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-            Fail(path, "The file is read-only" + via);
-        mode = st.st_mode & 07777;
+            ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+            Fail(path_, "The file is read-only" + via_);
+        // Opened to write, as a lock of a network file system wants it; never a FIFO.
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd_ < 0) {
+            if (errno == ENOENT) continue; // gone since: made anew
+            Fail(path_, Reason(errno) + via_);
+        }
+        if (::fstat(fd_, &st) != 0) Fail(path_, Reason(errno) + via_);
+        if (!S_ISREG(st.st_mode)) Fail(path_, "It is not a file" + via_);
+        if (!LockBy(fd_, deadline)) {
+            if (errno == EWOULDBLOCK) Fail(path_, TurnNotHad() + via_);
+            // A file system without locks: the save goes on alone, as it must.
+        }
+        // The save before may have renamed its new file over the one locked here.
+        struct stat now {};
+        if (::stat(target_.c_str(), &now) == 0 && SameFile(now, st)) {
+            exists_ = true;
+            mode_ = st.st_mode & 07777;
+            uid_ = st.st_uid;
+            gid_ = st.st_gid;
+            links_ = st.st_nlink;
+            return;
+        }
+        End();
+        if (std::chrono::steady_clock::now() >= deadline) Fail(path_, TurnNotHad() + via_);
     }
+}
+
+void SaveTurn::Replace(std::string_view bytes) {
+    struct Ending {
+        SaveTurn& turn;
+        ~Ending() { turn.End(); }
+    } ending{*this};
+    if (error_) throw *error_;
+    const std::string& path = path_;
+    const std::string& target = target_;
+    const std::string& via = via_;
+    // Every name of the file must show the new text; a rename would split them.
+    if (exists_ && links_ > 1) return WriteInPlace(bytes);
 
     RemoveLeftovers(target);
-    std::vector<char> temp(target.begin(), target.end());
-    temp.insert(temp.end(), TempSuffix.begin(), TempSuffix.end());
-    temp.push_back('\0');
-    Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        // A folder this user may not add to, with a file in it that this user may write.
-        if (exists && (errno == EACCES || errno == EPERM))
-            return WriteInPlace(path, target, via, bytes);
-        Fail(path, Reason(errno) + via);
+    NewFile made(target, exists_ ? mode_ : NewFileMode());
+    if (const int error = made.Error()) {
+        // A folder this user may not add to, or a name too long for the new file's, with a
+        // file in it that this user may write.
+        if (exists_ && (error == EACCES || error == EPERM || error == ENAMETOOLONG)) {
+            made.Discard();
+            return WriteInPlace(bytes);
+        }
+        Fail(path, Reason(error) + via, exists_);
     }
-    // Held until the rename, so that no other save takes the file for a leftover.
-    ::flock(fd.get(), LOCK_EX | LOCK_NB);
+    const int fd = made.Fd();
     // From here on a failure takes the new file away again; the old one was never touched.
-    auto failWith = [&](int error) {
-        ::unlink(temp.data());
-        Fail(path, Reason(error) + via);
-    };
+    auto failWith = [&](int error) { Fail(path, Reason(error) + via, exists_); };
     // The new file has the old one's owner, rights and attributes (its ACL among them). Where
     // this user cannot give it all of them, the rename would change them: it is written in
     // place.
-    if (exists) {
-        (void)::fchown(fd.get(), st.st_uid, st.st_gid);
-        struct stat made {};
-        if (::fstat(fd.get(), &made) != 0) failWith(errno);
-        ::fchmod(fd.get(), mode);
-        if (made.st_uid != st.st_uid || made.st_gid != st.st_gid ||
-            !CarryAttributes(target, fd.get())) {
-            ::unlink(temp.data());
-            return WriteInPlace(path, target, via, bytes);
+    if (exists_) {
+        (void)::fchown(fd, uid_, gid_);
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) failWith(errno);
+        ::fchmod(fd, mode_);
+        if (st.st_uid != uid_ || st.st_gid != gid_ || !CarryAttributes(target, fd)) {
+            made.Discard();
+            return WriteInPlace(bytes);
         }
     } else {
-        ::fchmod(fd.get(), mode); // failure changes nothing
+        ::fchmod(fd, NewFileMode()); // failure changes nothing
     }
-    if (const int error = WriteAll(fd.get(), bytes, 0)) failWith(error);
-    if (::fsync(fd.get()) != 0) failWith(errno);
-    if (::rename(temp.data(), target.c_str()) != 0) failWith(errno);
-    // The data reached the disk with the sync; closing lets the lock go.
-    fd.Close();
-    // The rename itself reaches the disk with the folder.
+    if (const int error = WriteAll(fd, bytes, 0)) failWith(error);
+    if (::fsync(fd) != 0) failWith(errno);
+    if (const int error = made.RenameOver(target)) {
+        // A file that is a mount point of its own (a bind mount) is not renamed over.
+        if (exists_ && (error == EBUSY || error == EXDEV)) {
+            made.Discard();
+            return WriteInPlace(bytes);
+        }
+        failWith(error);
+    }
+    // The data reached the disk with the sync; the rename reaches it with the folder. The old
+    // file's lock goes after the rename, with the turn.
+    made.Discard();
     Descriptor folder(::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0) ::fsync(folder.get());
+}
+
+void ReplaceFileContents(const std::string& path, std::string_view bytes) {
+    SaveTurn(path).Replace(bytes);
 }
 
 } // namespace platform

@@ -96,7 +96,6 @@ IniDocument IniDocument::Parse(std::string bytes) {
         const size_t index = doc.lines_.size();
         doc.lines_.push_back({line, mixed && !IsUtf8(line)});
         if (const auto name = SectionName(line)) {
-            doc.blankAsRead_ = false;
             doc.sections_.emplace_back();
             current = &doc.sections_.back();
             current->insertAt = index;
@@ -104,7 +103,6 @@ IniDocument IniDocument::Parse(std::string bytes) {
             continue;
         }
         if (Trim(line).empty()) continue;
-        doc.blankAsRead_ = false;
         if (!current) continue; // lines before the first section
         current->insertAt = index;
         const size_t equals = line.find('=');
@@ -115,6 +113,19 @@ IniDocument IniDocument::Parse(std::string bytes) {
     doc.readSections_ = doc.sections_.size();
     for (Section& s : doc.sections_) s.keysRead = s.keys.size();
     return doc;
+}
+
+bool IniDocument::TextAsRead() const {
+    if (!text_) return true;
+    if (text_->zerosInLines) return false;
+    // Asked only of a file the program did not recognise: one look at the whole text then.
+    for (const char c : text_->Text()) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && b != '\t' && b != '\n' && b != '\v' && b != '\f' && b != '\r') ||
+            b == 0x7F)
+            return false;
+    }
+    return true;
 }
 
 bool IniDocument::HadKeysWhenRead(std::string_view section) const {

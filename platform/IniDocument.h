@@ -61,9 +61,10 @@ public:
     // or add a key. A value that is not UTF-8 is taken as Windows-1252, as a file would be.
     void Write(std::string_view section, std::string_view key, std::string_view value);
 
-    // The text as read: whether it held nothing but blanks, and whether the section of that
-    // name held a key.
-    bool BlankAsRead() const { return blankAsRead_; }
+    // The text as read: whether it is text at all (no control character but blanks and line
+    // ends, no NUL among characters), which a file of blanks or comments alone is, and whether
+    // the section of that name held a key.
+    bool TextAsRead() const;
     bool HadKeysWhenRead(std::string_view section) const;
 
 private:
@@ -99,7 +100,6 @@ private:
     // The sections as read, in their order, then those written since.
     std::vector<Section> sections_;
     size_t readSections_ = 0;
-    bool blankAsRead_ = true;
     std::unordered_map<std::string, size_t> sectionIndex_; // folded name -> first section
 };
 

@@ -26,6 +26,15 @@ std::optional<std::string> ReadWhole(const std::string& path) {
 } // namespace
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {
+    Read();
+}
+
+IniFile::IniFile(std::string path, ForSave)
+    : path_(std::move(path)), turn_(std::make_unique<SaveTurn>(path_)) {
+    Read();
+}
+
+void IniFile::Read() {
     if (auto bytes = ReadWhole(path_)) {
         doc_ = IniDocument::Parse(std::move(*bytes));
         read_ = true;
@@ -55,11 +64,14 @@ void IniFile::WriteInteger(std::string_view section, std::string_view key, int32
 }
 
 void IniFile::UpdateFile() {
-    // Written back, a text that was not understood would be lost under the new keys.
-    if (read_ && !doc_.BlankAsRead() && !wroteKeysRead_)
-        Fail("write", path_, "Not one setting could be read from it, so it is left as it is");
+    // This save's turn, or a turn of its own; it ends here, whatever the outcome.
+    const std::unique_ptr<SaveTurn> turn =
+        turn_ ? std::move(turn_) : std::make_unique<SaveTurn>(path_);
+    // A file of comments alone is a text like any other; one that is no text is not.
+    if (read_ && !wroteKeysRead_ && !doc_.TextAsRead())
+        Fail("write", path_, "It holds no text that could be read, so it is left as it is");
     try {
-        ReplaceFileContents(path_, doc_.Serialize());
+        turn->Replace(doc_.Serialize());
     } catch (const FileWriteError& e) {
         throw IniFileError(e.what());
     }

@@ -35,7 +35,11 @@ constexpr std::array<uint16_t, 32> Cp1252High{
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+bool IsLineEnd(uint32_t c) {
+    return c == '\n' || c == '\r';
+}
+
+std::string FromUtf16(std::string_view bytes, bool bigEndian, bool& zerosInLines) {
     constexpr uint32_t Replacement = 0xFFFD;
     std::string out;
     out.reserve(bytes.size());
@@ -55,9 +59,14 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian) {
                 continue;
             }
         }
-        if (u == 0)
+        if (u == 0) {
+            // A NUL beside a character that is neither a NUL nor a line end.
+            const uint32_t before = i >= 2 ? unit(i - 2) : '\n';
+            const uint32_t after = i + 3 < bytes.size() ? unit(i + 2) : '\n';
+            if ((before != 0 && !IsLineEnd(before)) || (after != 0 && !IsLineEnd(after)))
+                zerosInLines = true;
             out += ' ';
-        else
+        } else
             AppendUtf8(out, u >= 0xD800 && u <= 0xDFFF ? Replacement : u);
     }
     if (i < bytes.size()) AppendUtf8(out, Replacement); // an odd last byte
@@ -185,14 +194,20 @@ TextBytes PrepareText(std::string bytes) {
     const Utf16Order order =
         bom16 ? (bytes[0] == '\xFE' ? Utf16Order::Big : Utf16Order::Little) : Utf16Without(bytes);
     if (order != Utf16Order::None) {
-        text.bytes =
-            FromUtf16(std::string_view(bytes).substr(bom16 ? 2 : 0), order == Utf16Order::Big);
+        text.bytes = FromUtf16(std::string_view(bytes).substr(bom16 ? 2 : 0),
+                               order == Utf16Order::Big, text.zerosInLines);
         text.utf16 = true;
     } else {
         // A text has no zeros, so a search finds them faster than a look at every byte.
-        char* const end = bytes.data() + bytes.size();
-        for (char* p = bytes.data(); (p = static_cast<char*>(std::memchr(p, 0, end - p)));)
-            *p++ = ' ';
+        char* const begin = bytes.data();
+        char* const end = begin + bytes.size();
+        for (char* p = begin; (p = static_cast<char*>(std::memchr(p, 0, end - p)));) {
+            char* const run = p;
+            while (p < end && *p == '\0') *p++ = ' ';
+            if ((run > begin && !IsLineEnd(static_cast<unsigned char>(run[-1]))) ||
+                (p < end && !IsLineEnd(static_cast<unsigned char>(*p))))
+                text.zerosInLines = true;
+        }
         text.bytes = std::move(bytes);
     }
     // The mark, and marks repeated after it, are no text (the file reads the same once written).

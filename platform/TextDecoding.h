@@ -32,6 +32,9 @@ struct TextBytes {
     std::string bytes;
     size_t start = 0;
     bool utf16 = false;
+    // A NUL stood among the characters of a line, as in UTF-32 or binary data; zeros that fill
+    // whole lines (a tail a failed write left) do not count.
+    bool zerosInLines = false;
 
     std::string_view Text() const { return std::string_view(bytes).substr(start); }
 };

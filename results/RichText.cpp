@@ -103,12 +103,13 @@ std::string WritePlainText(const RichDocument& document) {
 }
 
 void WriteReportFile(const std::string& path, const std::string& contents) {
-    // As the settings file is saved: never half written, and an existing report keeps its
-    // owner, rights and ACL.
+    // As the settings file is saved: an existing report keeps its owner, rights and ACL, and
+    // the operator's files beside it stay.
     try {
         platform::ReplaceFileContents(path, contents);
     } catch (const platform::FileWriteError& e) {
-        throw ReportFileError("Cannot create file \"" + path + "\". " + e.Reason());
+        if (e.Existed()) throw ReportFileError(e.what());
+        throw ReportFileError("Cannot create file \"" + path + "\". " + e.Reason() + ".");
     }
 }
 

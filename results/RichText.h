@@ -42,8 +42,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Writes contents to path whole or not at all: an existing file is replaced only once the new
-// contents are safely written. Raises ReportFileError.
+// Writes contents to path as the settings file is written (platform/FileReplace.h): a new file
+// put in place once it is complete, or where that cannot be, the file written over in place.
+// Raises ReportFileError, "Cannot write file" for a file that was there and "Cannot create
+// file" for a new one, each naming it and ending with a full stop.
 void WriteReportFile(const std::string& path, const std::string& contents);
 
 // The rule for the kind of a saved report: rich text when the whole name, folder included,

@@ -155,8 +155,8 @@ TEST_F(SettingsFileTest, Utf16WithoutAMarkAndNamesFarFromLatin1) {
     EXPECT_EQ(frm->RunsSinceSelfTest, 12);
 }
 
-TEST_F(SettingsFileTest, AFileWithoutOneSettingReadIsLeftAsItIs) {
-    // UTF-32, which no editor of the bench PC should have written, and reads as blanks.
+TEST_F(SettingsFileTest, AFileThatIsNoTextIsLeftAsItIs) {
+    // UTF-32, which no editor of the bench PC should have written: zeros among its characters.
     std::string utf32;
     for (const char c : std::string_view("[Service]\r\nCounter=12\r\n[Operators]\r\n0=Ann\r\n"))
         utf32 += std::string(1, c) + std::string(3, '\0');
@@ -167,9 +167,26 @@ TEST_F(SettingsFileTest, AFileWithoutOneSettingReadIsLeftAsItIs) {
     ASSERT_EQ(p.boxes.History().size(), 1u);
     EXPECT_EQ(p.boxes.History()[0].Request.Text,
               "Cannot write file \"" + path +
-                  "\". Not one setting could be read from it, so it is left as it is.");
+                  "\". It holds no text that could be read, so it is left as it is.");
     EXPECT_TRUE(frm->close());
     EXPECT_EQ(Get(), utf32);
+}
+
+TEST_F(SettingsFileTest, AFileOfCommentsAloneIsSavedWithItsComments) {
+    // Prepared by the bench's administrator before the first start.
+    const std::string comments = "; Calbrix on bench 3\r\n; the lists are kept by the program\r\n";
+    Put(comments);
+    Start();
+    ExpectDefaults();
+    frm->OperatorList.push_back("Ann"); // as the report information dialog adds a name
+    frm->RunsSinceSelfTest = 4;
+    Close();
+    EXPECT_TRUE(p.boxes.History().empty());
+    const std::string saved = Get();
+    EXPECT_EQ(saved.rfind(comments, 0), 0u) << saved;
+    Start();
+    EXPECT_EQ(frm->OperatorList, (Strings{"Ann"}));
+    EXPECT_EQ(frm->RunsSinceSelfTest, 4);
 }
 
 TEST_F(SettingsFileTest, AListWithAGap) {

@@ -1,12 +1,16 @@
 // The settings file's save where real file systems differ: a full disk on ext2 (no fallocate)
 // and ext4, a file shared through an ACL and one with attributes a user cannot set, what a
-// killed save left behind, and links that lead nowhere.
+// killed save left behind with and without files that have no name, two saves at once, a bind
+// mount, and links that lead nowhere.
 
 #include "platform/IniFile.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -15,8 +19,11 @@
 #include "tests/support/FileSystemCases.h"
 #include "tests/support/LoopMount.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +31,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace platform {
@@ -243,41 +251,328 @@ protected:
 };
 
 TEST_F(LeftoversTest, TheNextSaveRemovesOnlyItsOwnUnfinishedFiles) {
+    // Beside the settings file and beside a report: the operator's copies, whatever their names,
+    // and what is not this program's, this user's or unfinished stay.
     const std::string outside = folder + "/outside.txt";
     Write(outside, "not the save's");
+    enum class Kind { File, Folder, Link, Held, OtherUsers };
     const struct {
         const char* name;
         bool removed;
+        Kind kind = Kind::File;
     } cases[] = {
-        {"Calbrix.ini.Ab3dE9", true}, // the save's own name: the file's, a dot, six of [A-Za-z0-9]
-        {"Calbrix.ini.zzzzzz", true},   {"Calbrix.ini.Ab3dE", false},
-        {"Calbrix.ini.Ab3dE9x", false}, {"Calbrix.ini.Ab-dE9", false},
-        {"Calbrix.ini.bak", false},     {"calbrix.ini.Ab3dE9", false},
-        {"Other.ini.Ab3dE9", false},    {"Calbrix.ini.Folder", false}, // a folder
-        {"Calbrix.ini.Link12", false},                                 // a link, to a file outside
-        {"Calbrix.ini.Held12", false}, // a save still writing it (it holds its lock)
+        {".Calbrix.ini.calbrix-save-Ab3dE9", true}, // what a killed save of the file left
+        {".Calbrix.ini.calbrix-save-zzzzzz", true},
+        {".Cable-A17.rtf.calbrix-save-Q1w2E3", true},
+        {"Calbrix.ini.backup", false}, // the operator's own copies
+        {"Calbrix.ini.before", false},
+        {"Calbrix.ini.240115", false},
+        {"Calbrix.ini.Ab3dE9", false},
+        {"Cable-A17.rtf.backup", false},
+        {"Cable-A17.rtf.100231", false},
+        {".Calbrix.ini.calbrix-save-Ab3dE", false}, // not quite the form
+        {".Calbrix.ini.calbrix-save-Ab3dE9x", false},
+        {".Calbrix.ini.calbrix-save-Ab-dE9", false},
+        {"Calbrix.ini.calbrix-save-Ab3dE9", false},
+        {".calbrix.ini.calbrix-save-Ab3dE9", false},
+        {".Other.ini.calbrix-save-Ab3dE9", false},
+        {".Calbrix.ini.calbrix-save-Folder", false, Kind::Folder},
+        {".Calbrix.ini.calbrix-save-Link12", false, Kind::Link}, // to a file outside
+        {".Calbrix.ini.calbrix-save-Held12", false, Kind::Held}, // a save still writing it
+        {".Calbrix.ini.calbrix-save-Other1", false, Kind::OtherUsers},
     };
     for (const auto& c : cases) {
         const std::string file = folder + "/" + c.name;
-        if (std::string(c.name) == "Calbrix.ini.Folder")
+        if (c.kind == Kind::Folder)
             fs::create_directory(file);
-        else if (std::string(c.name) == "Calbrix.ini.Link12")
+        else if (c.kind == Kind::Link)
             fs::create_symlink(outside, file);
         else
             Write(file, "[Operators]\r\n0=half");
+        if (c.kind == Kind::OtherUsers && AsOrdinaryUser::Root()) {
+            ASSERT_TRUE(AsOrdinaryUser::Give(file));
+        }
     }
-    const int held = ::open((folder + "/Calbrix.ini.Held12").c_str(), O_RDONLY | O_CLOEXEC);
+    const int held =
+        ::open((folder + "/.Calbrix.ini.calbrix-save-Held12").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 
-    IniFile file(path);
+    IniFile file(path, IniFile::ForSave{});
     file.WriteInteger("Service", "Counter", 1);
     file.UpdateFile();
+    ReplaceFileContents(folder + "/Cable-A17.rtf", "{\\rtf1 report}");
     ::close(held);
-    for (const auto& c : cases)
-        EXPECT_EQ(fs::exists(fs::symlink_status(folder + "/" + c.name)), !c.removed) << c.name;
+    for (const auto& c : cases) {
+        // A test run by an ordinary user has no other user's file to try.
+        const bool removed = c.removed || (c.kind == Kind::OtherUsers && !AsOrdinaryUser::Root());
+        EXPECT_EQ(fs::exists(fs::symlink_status(folder + "/" + c.name)), !removed) << c.name;
+    }
     EXPECT_EQ(Read(outside), "not the save's");
     EXPECT_EQ(Read(path), "[Service]\r\nCounter=1\r\n");
+    EXPECT_EQ(Read(folder + "/Cable-A17.rtf"), "{\\rtf1 report}");
+}
+
+// The names in a folder that are a save's new files of the file `name`.
+std::vector<std::string> NewFilesOf(const std::string& folder, const std::string& name) {
+    std::vector<std::string> found;
+    const std::string stem = "." + name + ".calbrix-save-";
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(stem, 0) == 0 && file.size() == stem.size() + 6) found.push_back(file);
+    }
+    return found;
+}
+
+TEST(KilledSaveTest, LeavesTheOldFileWholeAndNothingTheNextSaveDoesNotRemove) {
+    // Where the file system makes files without a name, a killed save leaves nothing beside the
+    // old file; elsewhere its named new file, which the next save removes.
+    using Through = testing_support::LoopMount::Through;
+    const struct {
+        const char* what;
+        Through through;
+        bool leftover;
+    } cases[] = {
+        {"ext4", Through::Kernel, false},
+        {"ext2 through FUSE, without O_TMPFILE", Through::Fuse, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testing_support::LoopMount disk(c.through == Through::Kernel ? "ext4" : "ext2", 8,
+                                        c.through);
+        if (!disk.Mounted()) {
+            std::printf("skipped %s: %s\n", c.what, disk.WhyNot().c_str());
+            continue;
+        }
+        const std::string path = disk.Folder() + "/Calbrix.ini";
+        const std::string old = SettingsOf(3);
+        Write(path, old);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            InjectWriteFault(WriteFault{.afterBytes = 20000, .kind = WriteFault::Kind::Kill});
+            ReplaceFileContents(path, SettingsOf(2000));
+            ::_exit(0); // not reached
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_TRUE(Same(Read(path), old));
+        EXPECT_EQ(NewFilesOf(disk.Folder(), "Calbrix.ini").size(), c.leftover ? 1u : 0u);
+        ASSERT_EQ(ErrorOf([&] { ReplaceFileContents(path, SettingsOf(4)); }), "(saved)");
+        EXPECT_TRUE(Same(Read(path), SettingsOf(4)));
+        EXPECT_TRUE(NewFilesOf(disk.Folder(), "Calbrix.ini").empty());
+    }
+}
+
+// --- two saves at once -----------------------------------------------------------------------
+
+// The values one of two windows writes at its closing: the same keys, texts of another length.
+std::vector<std::pair<std::string, std::string>> OwnOperators(int which) {
+    std::vector<std::pair<std::string, std::string>> values;
+    for (int n = 0; n < 40; ++n)
+        values.emplace_back(std::to_string(n), which == 0
+                                                   ? "Ann " + std::to_string(n)
+                                                   : "Bartholomew Longname-" +
+                                                         std::string(20, 'b') + std::to_string(n));
+    return values;
+}
+const std::string RaceBase =
+    "; the bench's own notes\r\n[Service]\r\nCounter=0\r\n[Operators]\r\n" +
+    [] {
+        std::string keys;
+        for (int n = 0; n < 40; ++n) keys += std::to_string(n) + "=x\r\n";
+        return keys;
+    }() +
+    "[Window]\r\nLeft=10\r\n";
+
+// A window's save: the file read in the save's turn, its values written, the file saved.
+std::string SaveOwnText(const std::string& path, int which) {
+    return ErrorOf([&] {
+        IniFile file(path, IniFile::ForSave{});
+        file.WriteInteger("Service", "Counter", which + 1);
+        for (const auto& [key, value] : OwnOperators(which))
+            file.WriteString("Operators", key, value);
+        file.UpdateFile();
+    });
+}
+std::string OwnText(int which) {
+    auto doc = IniDocument::Parse(RaceBase);
+    doc.Write("Service", "Counter", std::to_string(which + 1));
+    for (const auto& [key, value] : OwnOperators(which)) doc.Write("Operators", key, value);
+    return doc.Serialize();
+}
+
+struct RaceOutcome {
+    int rounds = 0;
+    int mixed = 0;     // rounds after which the file was neither text whole
+    int failed = 0;    // saves that failed
+    std::string first; // the first of these
+};
+
+// Two processes that save the file at the same moment, round after round, as two windows of
+// the bench closing together; each as the ordinary user.
+RaceOutcome RaceTwoSaves(const std::string& path, int rounds) {
+    struct Shared {
+        std::atomic<int> round{0};
+        std::atomic<int> finished{0};
+        std::atomic<int> failed{0};
+        char error[512] = {};
+    };
+    void* memory =
+        ::mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return {0, 0, 1, "no shared memory"};
+    auto* shared = new (memory) Shared;
+    pid_t children[2] = {-1, -1};
+    for (int which = 0; which < 2; ++which) {
+        children[which] = ::fork();
+        if (children[which] != 0) continue;
+        AsOrdinaryUser user;
+        for (int round = 1; round <= rounds; ++round) {
+            while (shared->round.load() < round) std::this_thread::yield();
+            // The second save starts a little later each round, so that the rounds try every
+            // moment of the first one's work.
+            const auto start = std::chrono::steady_clock::now() +
+                               std::chrono::microseconds(which * (round % 40) * 2);
+            while (std::chrono::steady_clock::now() < start) {
+            }
+            const std::string error = user.Switched() ? SaveOwnText(path, which) : "no user";
+            if (error != "(saved)" && shared->failed.fetch_add(1) == 0)
+                std::snprintf(shared->error, sizeof shared->error, "%s", error.c_str());
+            shared->finished.fetch_add(1);
+        }
+        ::_exit(0);
+    }
+    RaceOutcome outcome;
+    const std::string texts[] = {OwnText(0), OwnText(1)};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+    for (int round = 1; round <= rounds && std::chrono::steady_clock::now() < deadline; ++round) {
+        shared->round.store(round);
+        while (shared->finished.load() < 2 * round && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        ++outcome.rounds;
+        const std::string text = Read(path);
+        if (text != texts[0] && text != texts[1] && outcome.mixed++ == 0)
+            outcome.first = "mixed: " + testing::PrintToString(text.substr(0, 300));
+    }
+    for (const pid_t child : children) {
+        if (child < 0) continue;
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    outcome.failed = shared->failed.load();
+    if (outcome.first.empty()) outcome.first = shared->error;
+    ::munmap(memory, sizeof(Shared));
+    return outcome;
+}
+
+TEST(TwoSavesAtOnceTest, LeaveOneWholeTextAndBothSucceed) {
+    using Through = testing_support::LoopMount::Through;
+    enum class Way { Beside, InPlace };
+    const struct {
+        const char* what;
+        Way way;
+        std::optional<Through> disk; // none: the temporary folder
+        int rounds;                  // enough to show the fault of saves that do not take turns
+    } cases[] = {
+        {"beside, a new file without a name", Way::Beside, std::nullopt, 400},
+        {"in place: a folder that takes no new file", Way::InPlace, std::nullopt, 400},
+        {"beside, a named new file (FUSE, no O_TMPFILE)", Way::Beside, Through::Fuse, 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::optional<testing_support::LoopMount> disk;
+        std::string base;
+        if (c.disk) {
+            disk.emplace("ext2", 8, *c.disk);
+            if (!disk->Mounted()) {
+                std::printf("skipped %s: %s\n", c.what, disk->WhyNot().c_str());
+                continue;
+            }
+            base = disk->Folder();
+        } else {
+            char name[] = "/tmp/ini-race-XXXXXX";
+            ASSERT_NE(::mkdtemp(name), nullptr);
+            base = name;
+        }
+        const std::string folder = base + "/Calbrix Data";
+        const std::string path = folder + "/Calbrix.ini";
+        fs::create_directory(folder);
+        Write(path, RaceBase);
+        ASSERT_TRUE(AsOrdinaryUser::Give(path));
+        ASSERT_EQ(::chmod(base.c_str(), 0755), 0);
+        if (c.way == Way::Beside) {
+            ASSERT_TRUE(AsOrdinaryUser::Give(folder));
+            ASSERT_EQ(::chmod(folder.c_str(), 0755), 0);
+        } else {
+            ASSERT_EQ(::chmod(folder.c_str(), 0555), 0); // nobody may add a file to it
+        }
+        const RaceOutcome outcome = RaceTwoSaves(path, c.rounds);
+        EXPECT_EQ(outcome.rounds, c.rounds);
+        EXPECT_EQ(outcome.mixed, 0) << outcome.first;
+        EXPECT_EQ(outcome.failed, 0) << outcome.first;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+        ::chmod(folder.c_str(), 0755);
+        if (!c.disk) fs::remove_all(base);
+    }
+}
+
+TEST_F(LeftoversTest, ASaveWaitsItsTurnAndSaysSoWhenItDoesNotCome) {
+    Write(path, "[Service]\r\nCounter=1\r\n");
+    // Another save holds the file: it lets go after a moment, or not within the wait.
+    int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    std::thread lettingGo([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::flock(other, LOCK_UN);
+    });
+    auto begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(ErrorOf([&] {
+                  IniFile file(path, IniFile::ForSave{});
+                  file.WriteInteger("Service", "Counter", 2);
+                  file.UpdateFile();
+              }),
+              "(saved)");
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(250));
+    lettingGo.join();
+    EXPECT_EQ(Read(path), "[Service]\r\nCounter=2\r\n");
+
+    // The save put a new file in place: that is the one to hold now.
+    ::close(other);
+    other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(other, LOCK_EX), 0);
+    begin = std::chrono::steady_clock::now();
+    EXPECT_EQ(ErrorOf([&] {
+                  IniFile file(path, IniFile::ForSave{});
+                  file.WriteInteger("Service", "Counter", 3);
+                  file.UpdateFile();
+              }),
+              "Cannot write file \"" + path +
+                  "\". It is held by another save that did not end within 5 seconds.");
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    EXPECT_GE(waited, SaveTurnWait);
+    EXPECT_LT(waited, SaveTurnWait + std::chrono::seconds(5));
+    EXPECT_EQ(Read(path), "[Service]\r\nCounter=2\r\n");
+    ::close(other);
+}
+
+// --- files that a rename would not replace -------------------------------------------------
+
+TEST_F(LeftoversTest, ABindMountedFileIsWrittenInPlace) {
+    // The file a container or a bench image shares, bound over the settings file.
+    const std::string shared = folder + "/shared.ini";
+    Write(shared, "[Service]\r\nCounter=1\r\n; shared by the benches\r\n");
+    Write(path, "");
+    testing_support::BindMount bound(shared, path);
+    if (!bound.Mounted()) GTEST_SKIP() << bound.WhyNot();
+    IniFile file(path, IniFile::ForSave{});
+    file.WriteInteger("Service", "Counter", 2);
+    EXPECT_EQ(ErrorOfSave(file), "(saved)");
+    EXPECT_EQ(Read(shared), "[Service]\r\nCounter=2\r\n; shared by the benches\r\n");
+    EXPECT_EQ(Read(path), Read(shared));
+    EXPECT_EQ(InodeOf(path), InodeOf(shared));
+    EXPECT_TRUE(NewFilesOf(folder, "Calbrix.ini").empty());
 }
 
 // --- links ---------------------------------------------------------------------------------

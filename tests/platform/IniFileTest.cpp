@@ -1,5 +1,6 @@
 // The INI layer of the settings file: the reading rules, the numbers, the encodings, what a
-// write keeps and where it puts new keys, and a save that cannot leave a half-written file.
+// write keeps and where it puts new keys, which files are left as they are, and saves that
+// fail or are killed midway.
 
 #include "platform/IniFile.h"
 
@@ -459,9 +460,9 @@ TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGKILL);
     EXPECT_EQ(Get(), old);
-    // The killed save leaves its unfinished new file beside the old one; the next save takes
-    // it away.
-    EXPECT_EQ(Leftovers(), 1);
+    // Its new file had no name yet, and went with the process (where a file system makes no
+    // such files, the next save removes a named one: IniFileSystemsTest).
+    EXPECT_EQ(Leftovers(), 0);
     IniFile file(path);
     file.WriteString("Operators", "1", "Bob");
     file.UpdateFile();
@@ -469,19 +470,38 @@ TEST_F(IniFileTest, AKillMidwayLeavesTheOldFileWhole) {
     EXPECT_EQ(Leftovers(), 0);
 }
 
-TEST_F(IniFileTest, AFileWithoutOneSettingReadIsNotRewritten) {
-    // UTF-32: its zeros fill both sides of the byte pairs, so it reads as 8-bit text of blanks.
+TEST_F(IniFileTest, OnlyAFileThatIsNoTextIsLeftAsItIs) {
+    // UTF-32: its zeros stand among the characters of every line.
     std::string utf32;
     for (const char c : std::string_view("[Service]\r\nCounter=12\r\n")) utf32 += c + "\0\0\0"s;
+    std::string noise(4096, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919 + 13) >> 3);
+    const std::string written = "[Service]\r\nCounter=3\r\n\r\n[AdvancedSettings]\r\nIsoTime=1\r\n";
     const struct {
         const char* what;
         std::string bytes;
-        bool saved;
+        std::optional<std::string> saved; // the whole text after the save; none: left alone
     } cases[] = {
-        {"UTF-32", utf32, false},
-        {"another program's", "[Window]\r\nLeft=10\r\n", false},
-        {"blank", " \r\n\r\n\t\r\n", true},
-        {"a tuning value put by hand", "[AdvancedSettings]\r\nContThreshold=90\r\n", true},
+        {"UTF-32", utf32, std::nullopt},
+        {"noise", noise, std::nullopt},
+        {"another program's binary file",
+         "\x7F"
+         "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0"s,
+         std::nullopt},
+        {"a text with a NUL among its characters", "; bench 3\r\n; a\0b\r\n"s, std::nullopt},
+        // Texts without a key yet: their lines are kept, the settings go after them.
+        {"comments alone", "; Calbrix settings of bench 3\r\n; prepared by the quality office\r\n",
+         "; Calbrix settings of bench 3\r\n; prepared by the quality office\r\n\r\n" + written},
+        {"an empty section", "; lists below\r\n[Operators]\r\n",
+         "; lists below\r\n[Operators]\r\n\r\n" + written},
+        {"another program's settings", "[Window]\r\nLeft=10\r\n",
+         "[Window]\r\nLeft=10\r\n\r\n" + written},
+        {"words", "Bench 3, keep this file\n", "Bench 3, keep this file\r\n\r\n" + written},
+        {"blank", " \r\n\r\n\t\r\n", " \r\n\r\n\t\r\n" + written},
+        {"a tail of zeros after its comments", "; bench 3\r\n" + std::string(64, '\0'),
+         "; bench 3\r\n" + std::string(64, ' ') + "\r\n" + written},
+        {"a tuning value put by hand", "[AdvancedSettings]\r\nContThreshold=90\r\n",
+         "[AdvancedSettings]\r\nContThreshold=90\r\nIsoTime=1\r\n\r\n[Service]\r\nCounter=3\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -491,11 +511,11 @@ TEST_F(IniFileTest, AFileWithoutOneSettingReadIsNotRewritten) {
         file.WriteInteger("AdvancedSettings", "IsoTime", 1);
         if (c.saved) {
             EXPECT_EQ(ErrorOfSave(file), "(saved)");
-            EXPECT_EQ(IniFile(path).ReadInteger("Service", "Counter", -1), 3);
+            EXPECT_EQ(Get(), *c.saved);
         } else {
             EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path +
-                                             "\". Not one setting could be read from it, so it "
-                                             "is left as it is.");
+                                             "\". It holds no text that could be read, so it is "
+                                             "left as it is.");
             EXPECT_EQ(Get(), c.bytes);
         }
     }
@@ -562,16 +582,22 @@ TEST_F(IniFileTest, AWritableFileInAFolderThatTakesNoNewFileIsWrittenInPlace) {
 
 TEST_F(IniFileTest, AFailureInPlace) {
     // A longer text takes its room first: where it finds none, the file is as it was. A failure
-    // while the old text is overwritten may leave it incomplete, and says so.
+    // once the old text is being overwritten may leave it incomplete, and says so.
     const struct {
         const char* what;
         std::string old;
         int error;
         const char* message;
+        size_t afterBytes = 100;
     } cases[] = {
         {"the room for a longer text", "[Operators]\n0=Ann\n", ENOSPC, "No space left on device."},
         {"overwriting", "[Operators]\n0=Ann\n1=" + std::string(5000, 'x') + "\n", EIO,
          "Input/output error. The file was being written in place and may be incomplete."},
+        // A quota, or a file system that copies what is written over, refusing the first byte:
+        // the file is as it was, and nothing says otherwise.
+        {"before the first byte overwritten",
+         "[Operators]\n0=Ann\n1=" + std::string(5000, 'x') + "\n", EDQUOT, "Disk quota exceeded.",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -583,10 +609,10 @@ TEST_F(IniFileTest, AFailureInPlace) {
         if (!user.Switched()) GTEST_SKIP() << "cannot act as an ordinary user";
         IniFile file(path);
         for (int i = 1; i < 200; ++i) file.WriteString("Operators", std::to_string(i), "Operator");
-        InjectWriteFault(
-            WriteFault{.afterBytes = 100, .kind = WriteFault::Kind::Fail, .error = c.error});
+        InjectWriteFault(WriteFault{
+            .afterBytes = c.afterBytes, .kind = WriteFault::Kind::Fail, .error = c.error});
         EXPECT_EQ(ErrorOfSave(file), "Cannot write file \"" + path + "\". " + c.message);
-        if (c.error == ENOSPC) {
+        if (c.error != EIO) {
             EXPECT_EQ(Get(), c.old);
         }
         // The next save puts it right.
@@ -594,6 +620,22 @@ TEST_F(IniFileTest, AFailureInPlace) {
         EXPECT_EQ(IniFile(path).ReadString("Operators", "199", ""), "Operator");
         EXPECT_EQ(Leftovers(), 0);
     }
+}
+
+TEST_F(IniFileTest, AFileWithASecondLinkIsWrittenInPlace) {
+    // Both names show the new text: a rename would leave the old one under the other name.
+    Put("[Service]\r\nCounter=1\r\n");
+    const std::string other = folder + "/bench-3.ini";
+    ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+    const ino_t inode = OwnerOf(path).inode;
+    IniFile file(path, IniFile::ForSave{});
+    file.WriteInteger("Service", "Counter", 2);
+    EXPECT_EQ(ErrorOfSave(file), "(saved)");
+    EXPECT_EQ(Get(), "[Service]\r\nCounter=2\r\n");
+    EXPECT_EQ(IniFile(other).ReadInteger("Service", "Counter", -1), 2);
+    EXPECT_EQ(OwnerOf(path).inode, inode);
+    EXPECT_EQ(OwnerOf(other).inode, inode);
+    EXPECT_EQ(Leftovers(), 1); // the other name, and nothing else
 }
 
 TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {

@@ -146,6 +146,33 @@ TEST(RichText, AFileIsWrittenWholeOrAnErrorNamesIt) {
     }
 }
 
+TEST(RichText, AnErrorSaysWhetherTheFileWasThere) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string readOnly = dir.filePath("signed.rtf").toStdString();
+    WriteReportFile(readOnly, "signed\n");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    const std::string missing = dir.filePath("missing/report.rtf").toStdString();
+    const struct {
+        std::string name;
+        std::string error;
+    } cases[] = {
+        {missing, "Cannot create file \"" + missing + "\". No such file or directory."},
+        {readOnly, "Cannot write file \"" + readOnly + "\". The file is read-only."},
+        {dir.path().toStdString(),
+         "Cannot write file \"" + dir.path().toStdString() + "\". It is not a file."},
+    };
+    for (const auto& c : cases) {
+        try {
+            WriteReportFile(c.name, "x");
+            ADD_FAILURE() << "no error for \"" << c.name << "\"";
+        } catch (const ReportFileError& e) {
+            EXPECT_EQ(std::string(e.what()), c.error);
+        }
+    }
+    EXPECT_EQ(Read(QString::fromStdString(readOnly)), "signed\n");
+}
+
 TEST(RichText, AReportWrittenOverKeepsItsRightsAclAndAttributes) {
     using testing_support::Acl;
     using testing_support::Attribute;
@@ -170,8 +197,8 @@ TEST(RichText, AReportWrittenOverKeepsItsRightsAclAndAttributes) {
 }
 
 TEST(RichText, ANameWithoutAFileRemovesNothingBesideIt) {
-    // A save's leftovers are its file's name and six letters; a name without a file part must
-    // not take other files for them.
+    // A save's leftovers are named after its file; a name without a file part must not take
+    // other files for them.
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString bystander = dir.filePath(".abc123");
