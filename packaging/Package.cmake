@@ -2,9 +2,14 @@
 # for the prefix /usr: calbrix_<version>_amd64.deb. Included from the top-level CMakeLists.txt,
 # where CPack must be.
 
-# The version the About box shows: major, minor and release.
-set(CALBRIX_PACKAGE_VERSION
+# The version the About box shows: major, minor and release. The package's version adds the
+# commit the build was made from (PackageVersion.cmake, at every build; PackageConfig.cmake
+# reads it when cpack runs).
+set(CALBRIX_PROGRAM_VERSION
     "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}")
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageConfig.cmake)
+# For that script: what the build made of the sources.
+set(CPACK_CALBRIX_BUILD_PACKAGING_DIR ${CMAKE_BINARY_DIR}/packaging)
 
 # The install copies what is built and builds nothing itself, so that packaging after building
 # the two programs does not build every test suite first (cpack asks for the install's
@@ -13,7 +18,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME calbrix)
-set(CPACK_PACKAGE_VERSION ${CALBRIX_PACKAGE_VERSION})
+set(CPACK_PACKAGE_VERSION ${CALBRIX_PROGRAM_VERSION})
 set(CPACK_PACKAGE_VENDOR "Tolvex test equipment")
 set(CPACK_PACKAGE_CONTACT "Tolvex test equipment <support@tolvex.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cable tester and switch-board tester for the test bench")

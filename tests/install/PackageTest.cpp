@@ -2,12 +2,12 @@
 // fields, every file it holds, stripped programs, lintian's verdict, its install script, and the
 // cable tester unpacked from it running on the simulated bench.
 
+#include "Execute.h"
 #include "InstalledRun.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSet>
@@ -34,27 +34,6 @@ std::string Str(const QString& s) {
 QByteArray Contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot read)");
-}
-
-struct Ran {
-    int exitCode = -1; // -1: did not start or did not finish
-    QString output;    // standard output and error together
-};
-
-Ran Execute(const QString& program, const QStringList& args,
-            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    Ran ran;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {
-        ran.output = program + ": " + process.errorString();
-        return ran;
-    }
-    ran.exitCode = process.exitCode();
-    ran.output = QString::fromLocal8Bit(process.readAll());
-    return ran;
 }
 
 QStringList FilesIn(const QString& folder) {
@@ -127,6 +106,11 @@ QSet<QString> ExpectedFiles() {
     return files;
 }
 
+// The version the build worked out for the package.
+QString BuiltVersion() {
+    return QString::fromUtf8(Contents(BUILD_DIR "/packaging/package-version")).trimmed();
+}
+
 // One package for all the tests: cpack takes seconds, and the build is the same.
 class Package : public ::testing::Test {
 protected:
@@ -144,9 +128,9 @@ protected:
             failure_ = "cpack failed:\n" + Str(cpack.output);
             return;
         }
-        // The version the About box shows: major, minor and release.
-        const QString version = QString(PROJECT_VERSION).section('.', 0, 2);
-        deb_ = out + "/calbrix_" + version + "_" + arch.output.trimmed() + ".deb";
+        // The file is named after the version.
+        version_ = BuiltVersion();
+        deb_ = out + "/calbrix_" + version_ + "_" + arch.output.trimmed() + ".deb";
         root_ = dir_->filePath("root");
         control_ = dir_->filePath("control");
         const std::pair<const char*, QString> unpacks[] = {{"-x", root_}, {"-e", control_}};
@@ -173,12 +157,20 @@ protected:
 
     static inline std::string skip_, failure_;
     static inline std::unique_ptr<QTemporaryDir> dir_;
-    static inline QString deb_, root_, control_;
+    static inline QString deb_, root_, control_, version_;
 };
 
 TEST_F(Package, NamesTheRunTimeLibrariesAndNoBuildTool) {
     EXPECT_EQ(Str(Field("Package")), "calbrix");
-    EXPECT_EQ(Str(Field("Version")), Str(QString(PROJECT_VERSION).section('.', 0, 2)));
+    // The program's version, then the commit of the build.
+    EXPECT_EQ(Str(Field("Version")), Str(version_));
+    EXPECT_TRUE(version_.contains(QRegularExpression(
+        R"(^1\.0\.0\+(git[0-9]+\.[0-9a-f]{7,}(\.shallow)?|0\.nogit)(\.dirty)?$)")))
+        << Str(version_);
+    // The change notes carry it too.
+    const Ran changelog = Execute("zcat", {root_ + "/usr/share/doc/calbrix/changelog.gz"});
+    EXPECT_TRUE(changelog.output.startsWith("calbrix (" + version_ + ") "))
+        << Str(changelog.output);
 
     const QString depends = Field("Depends");
     const QSet<QString> names = PackageNames(depends);
