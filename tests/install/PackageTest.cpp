@@ -647,6 +647,12 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) 
 
     const Ran upgrade = bench.Dpkg({"-i", deb_()});
     ASSERT_EQ(upgrade.exitCode, 0) << Str(upgrade.output);
+    // The administrator reads where they went, in the order of their names.
+    EXPECT_TRUE(upgrade.output.contains("are now in /var/lib/calbrix/Tests:\n    " + own +
+                                        "\n    " + edited + "\n"))
+        << Str(upgrade.output);
+    EXPECT_TRUE(upgrade.output.contains("is now in /etc/calbrix/CertifTitle.txt"))
+        << Str(upgrade.output);
     EXPECT_EQ(fs::read_symlink(Str(oldTests)), "/var/lib/calbrix/Tests");
     EXPECT_EQ(fs::read_symlink(Str(bench.Path("usr/lib/calbrix/CertifTitle.txt"))),
               "/etc/calbrix/CertifTitle.txt");
