@@ -10,6 +10,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -345,6 +346,10 @@ gid_t Plugdev() {
 // A folder that dpkg installs into as if it were the machine's root, with a database of its
 // own: dpkg runs the package's scripts outside a chroot, with DPKG_ROOT naming the folder,
 // and a stand-in udevadm that notes its calls. Readable for the operators' processes.
+//
+// The package's links lead to /var/lib and /etc by absolute names, which dpkg follows when it
+// takes away files of an older package below them: dpkg and the scripts run where /var/lib is
+// the folder's own (a mount namespace of their own), so that they never reach the machine's.
 class ScratchRoot {
 public:
     ScratchRoot() {
@@ -362,14 +367,11 @@ public:
     QString Path(const QString& relative) const { return dir_.filePath(relative); }
 
     Ran Dpkg(const QStringList& args) const {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("PATH", Path("stub") + ":" + env.value("PATH"));
-        return Execute("dpkg",
-                       QStringList{"--root=" + dir_.path(), "--admindir=" + Path("var/lib/dpkg"),
-                                   "--log=" + Path("dpkg.log"), "--force-script-chrootless",
-                                   "--force-depends"} +
-                           args,
-                       env);
+        return Isolated(QStringList{"dpkg", "--root=" + Root(),
+                                    "--admindir=" + Path("var/lib/dpkg"),
+                                    "--log=" + Path("dpkg.log"), "--force-script-chrootless",
+                                    "--force-depends"} +
+                        args);
     }
 
     // "ii", "rc", or empty when dpkg knows no calbrix.
@@ -387,13 +389,20 @@ public:
 
     // One of the package's scripts run by hand, as dpkg would.
     Ran Script(const QString& script, const QStringList& args) const {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("DPKG_ROOT", Root());
-        env.insert("PATH", Path("stub") + ":" + env.value("PATH"));
-        return Execute("/bin/sh", QStringList{script} + args, env);
+        return Isolated(QStringList{"env", "DPKG_ROOT=" + Root(), "/bin/sh", script} + args);
     }
 
 private:
+    Ran Isolated(const QStringList& command) const {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("PATH", Path("stub") + ":" + env.value("PATH"));
+        return Execute("unshare",
+                       QStringList{"--mount", "--propagation", "private", "--", "sh", "-c",
+                                   "mount --bind \"$0\" /var/lib && exec \"$@\"", Path("var/lib")} +
+                           command,
+                       env);
+    }
+
     QTemporaryDir dir_;
     bool ready_ = false;
 };
@@ -429,6 +438,23 @@ QString LaterPackage(const QString& deb, const QString& folder, const QString& v
                                                                                         : QString();
 }
 
+// What the machine's own package of calbrix would have in its folders, with their bytes.
+QMap<QString, QByteArray> MachinesOwn() {
+    QMap<QString, QByteArray> files;
+    for (const char* folder : {"/var/lib/calbrix", "/etc/calbrix"}) {
+        if (!QFileInfo::exists(folder)) continue;
+        files[folder] = "(a folder)";
+        QDirIterator it(folder,
+                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files[path] = it.fileInfo().isDir() ? QByteArray("(a folder)") : Contents(path);
+        }
+    }
+    return files;
+}
+
 class PackageOnABench : public Package {
 protected:
     void SetUp() override {
@@ -437,15 +463,18 @@ protected:
         Package::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         ASSERT_NE(Plugdev(), gid_t(-1)) << "no group plugdev";
-        hostHadData_ = QFileInfo::exists("/var/lib/calbrix");
+        machine_ = MachinesOwn();
+        watching_ = true;
     }
 
     void TearDown() override {
-        // The scripts kept to the scratch root.
-        EXPECT_FALSE(!hostHadData_ && QFileInfo::exists("/var/lib/calbrix"));
+        // Everything stayed in the scratch roots.
+        if (!watching_) return;
+        EXPECT_EQ(MachinesOwn(), machine_) << Names(MachinesOwn());
     }
 
-    bool hostHadData_ = true;
+    QMap<QString, QByteArray> machine_;
+    bool watching_ = false;
 };
 
 // The install script against a scratch root: udev reloads its rules and applies them to the FTDI
@@ -618,22 +647,38 @@ QString OlderPackage(const QString& folder) {
                                                                                       : QString();
 }
 
+// In the program folder of the older package: a sample that root changed and a definition of
+// the bench's own.
+const QString OlderEdited = "Cable 24 wires straight.txt", OlderOwn = "Bench cable.rev2.txt";
+
+QByteArray OlderEditedText() {
+    return Contents(QString(SOURCE_DIR) + "/Tests/" + OlderEdited) + "edited\r\n";
+}
+
+// The older package installed in `bench` and its program folder changed so; the empty text,
+// or what failed.
+std::string InstallTheOlderPackageAndChangeIt(const ScratchRoot& bench, const QString& folder) {
+    const QString olderDeb = OlderPackage(folder);
+    if (olderDeb.isEmpty()) return "no older package";
+    const Ran install = bench.Dpkg({"-i", olderDeb});
+    if (install.exitCode != 0) return Str(install.output);
+    const QString oldTests = bench.Path("usr/lib/calbrix/Tests");
+    if (!Write(oldTests + "/" + OlderEdited, OlderEditedText()) ||
+        !Write(oldTests + "/" + OlderOwn, "1 97\r\n"))
+        return "cannot write in " + Str(oldTests);
+    return {};
+}
+
 TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) {
     ScratchRoot bench;
     ASSERT_TRUE(bench.Ready());
     QTemporaryDir older;
     ASSERT_TRUE(older.isValid());
-    const QString olderDeb = OlderPackage(older.path());
-    ASSERT_FALSE(olderDeb.isEmpty());
-    const Ran install = bench.Dpkg({"-i", olderDeb});
-    ASSERT_EQ(install.exitCode, 0) << Str(install.output);
-
+    ASSERT_EQ(InstallTheOlderPackageAndChangeIt(bench, older.path()), "");
     const QString oldTests = bench.Path("usr/lib/calbrix/Tests");
-    const QString edited = "Cable 24 wires straight.txt", own = "Bench cable.rev2.txt";
+    const QString &edited = OlderEdited, &own = OlderOwn;
+    const QByteArray editedText = OlderEditedText();
     const QMap<QString, QByteArray> samples = Snapshot(QString(SOURCE_DIR) + "/Tests");
-    const QByteArray editedText = samples[edited] + "edited\r\n";
-    ASSERT_TRUE(Write(oldTests + "/" + edited, editedText));
-    ASSERT_TRUE(Write(oldTests + "/" + own, "1 97\r\n"));
     ASSERT_TRUE(Write(bench.Path("usr/lib/calbrix/CertifTitle.txt"), "Shop title\r\n"));
 
     // A failed upgrade puts the folder back as it was.
@@ -672,6 +717,37 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) 
         EXPECT_EQ(st.st_gid, Plugdev()) << Str(name);
         EXPECT_TRUE(st.st_mode & S_IWGRP) << Str(name);
     }
+    EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
+}
+
+// The older package installed where a newer one was removed before and left the operators'
+// folder: dpkg takes away the older samples by names that lead into it, and no file of it goes.
+TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderKeepsTheFolderThatARemovedPackageLeft) {
+    ScratchRoot bench;
+    ASSERT_TRUE(bench.Ready());
+    const QString tests = bench.Path("var/lib/calbrix/Tests");
+    const QString left = "Connecting box 48 ways.txt";
+    const Ran newer = bench.Dpkg({"-i", deb_()});
+    ASSERT_EQ(newer.exitCode, 0) << Str(newer.output);
+    ASSERT_TRUE(Write(tests + "/" + left, "1 97\r\n"));
+    const Ran remove = bench.Dpkg({"-r", "calbrix"});
+    ASSERT_EQ(remove.exitCode, 0) << Str(remove.output);
+    const QMap<QString, QByteArray> leftBehind = Snapshot(tests);
+
+    QTemporaryDir older;
+    ASSERT_TRUE(older.isValid());
+    ASSERT_EQ(InstallTheOlderPackageAndChangeIt(bench, older.path()), "");
+
+    const Ran upgrade = bench.Dpkg({"-i", deb_()});
+    ASSERT_EQ(upgrade.exitCode, 0) << Str(upgrade.output);
+    // The folder as it was left, with what was added or changed in the program folder; the
+    // changed sample beside the one of the same name there.
+    QMap<QString, QByteArray> expected = leftBehind;
+    expected[OlderOwn] = "1 97\r\n";
+    expected[OlderEdited + ".dpkg-old"] = OlderEditedText();
+    EXPECT_EQ(Snapshot(tests), expected) << Names(Snapshot(tests));
+    EXPECT_EQ(QDir(bench.Path("var/lib/calbrix")).entryList({"*.dpkg-backup"}, QDir::AllEntries),
+              QStringList());
     EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
 }
 
