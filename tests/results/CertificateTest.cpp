@@ -327,6 +327,27 @@ TEST(CertificateTitle, FirstLineOfTheTitleFileOrTheDefault) {
     }
 }
 
+// As the Debian package has it: the program folder's name leads to /etc/calbrix, where the
+// file may also not be.
+TEST(CertificateTitle, ALinkIsReadAsWhatItLeadsTo) {
+    QTemporaryDir dir, etc;
+    ASSERT_TRUE(dir.isValid() && etc.isValid());
+    const std::string folder = dir.path().toStdString() + "/";
+    const QString link = dir.filePath("CertifTitle.txt");
+    const QString title = etc.filePath("CertifTitle.txt");
+    ASSERT_TRUE(QFile::link(title, link));
+    EXPECT_EQ(results::CertificateTitle(folder), "Electrical Test"); // leads nowhere yet
+
+    QFile file(title);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Shop title\r\n");
+    file.close();
+    EXPECT_EQ(results::CertificateTitle(folder), "Shop title");
+
+    ASSERT_TRUE(QFile::remove(link) && QFile::link(etc.path(), link)); // a folder
+    EXPECT_EQ(results::CertificateTitle(folder), "Electrical Test");
+}
+
 TEST(CertificateTitle, AFifoIsAsGoodAsNoFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
