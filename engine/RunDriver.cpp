@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include "definitions/DataFolders.h"
 #include "definitions/TestNameRules.h"
@@ -85,23 +86,19 @@ void TMainFrm::StartBtnClick() {
 
     bool stopped = false;
     // The command that gave up is told first: the reset that follows may well give up too.
-    std::string boxFailure;
-    // A reset that has just given up (a part's own closing 'R') is not tried again: that would
-    // be the same wait and the same box a second time.
-    bool resetGaveUp = false;
+    std::optional<BoxCommandFailed> boxFailure;
     try {
         if (!PrepareAndRunParts(selfTest)) return; // cancelled at the remote-mode prompt
     } catch (const BoxCommandFailed& e) {
         stopped = true;
-        boxFailure = e.what();
-        resetGaveUp = e.Command() == 'R';
+        boxFailure = e;
     } catch (const std::exception&) {
         stopped = true;
     }
     // Finished or stopped, the box lets go of what the last part selected, so that the next
     // run's standby check finds the channels at rest.
     if (stopped)
-        WriteRunStopped(boxFailure, !resetGaveUp);
+        WriteRunStopped(boxFailure ? &*boxFailure : nullptr);
     else
         ResetRelaysAtRunEnd();
 
@@ -293,14 +290,17 @@ void TMainFrm::ResetRelaysAtRunEnd() {
     try {
         BoxResetRelays();
     } catch (const BoxCommandFailed& e) {
-        ShowMessage(e.what(), MsgIcon::Warning);
+        TellBoxFailure(e);
     }
 }
 
-void TMainFrm::WriteRunStopped(const std::string& boxFailure, bool resetRelays) {
+void TMainFrm::WriteRunStopped(const BoxCommandFailed* boxFailure) {
     PanelTestCont->hide();
-    if (!boxFailure.empty()) ShowMessage(boxFailure, MsgIcon::Warning);
-    if (resetRelays) ResetRelaysAtRunEnd();
+    if (boxFailure) TellBoxFailure(*boxFailure);
+    // A reset that has just given up (a part's own closing 'R') is not tried again: that would
+    // be the same wait and the same box a second time; a box whose link is lost gets nothing.
+    if (!boxFailure || (boxFailure->Command() != 'R' && !boxFailure->LinkLost()))
+        ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {
         AddReportLine("12 V power out of range", platform::clRed, StyleBold);

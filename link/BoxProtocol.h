@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "link/Portvirt.h"
+
 // One byte per slot: the pin within the list's plug (1..96), 0 = empty. Slot 0 is the node
 // under test, slot k is read by reply word k - 1.
 using NodeList = std::array<uint8_t, 13>;
@@ -34,6 +36,9 @@ enum class Answerer { Box, Unit };
 // Raised by 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' when every attempt of the exchange failed.
 // Its text names the device that did not answer: the box, or the unit behind it when the box
 // answered its own bytes each time and only the unit's completion never came.
+// Raised as well, at once and by every box command (also '2', 'N', 'C' and 'D'), when the port
+// finds the box's USB link lost (LinkLost()): then the text says so, nothing more is sent, and
+// the window tells it once and ends the connection (TMainFrm::TellLinkLost).
 //
 // Contract for callers: during a test run the exception leaves the test sequence as it is (a
 // part that cleans up passes it on, not a plain stop) and the run driver shows its text, then
@@ -46,12 +51,17 @@ enum class Answerer { Box, Unit };
 class BoxCommandFailed : public std::runtime_error {
 public:
     BoxCommandFailed(char command, int attempts, Answerer silent = Answerer::Box);
+    // The port found the link lost (fault Unplugged or GivenUp) during the command.
+    BoxCommandFailed(char command, DeviceFault fault);
     char Command() const { return command_; }
     int Attempts() const { return attempts_; }
     Answerer Silent() const { return silent_; }
+    DeviceFault Fault() const { return fault_; }
+    bool LinkLost() const { return ::LinkLost(fault_); }
 
 private:
     char command_;
     int attempts_;
     Answerer silent_;
+    DeviceFault fault_ = DeviceFault::None;
 };
