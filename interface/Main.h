@@ -95,8 +95,9 @@ public:
     // Tester-box link
     // =========================================================================================
     // Box commands. 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' may raise BoxCommandFailed (see its
-    // contract in link/BoxProtocol.h); 'C' and 'D' report failure by their result; '2' never
-    // raises.
+    // contract in link/BoxProtocol.h); 'C' and 'D' report failure by their result; '2' and 'N'
+    // have no failure of their own. All of them raise BoxCommandFailed at once when the box's
+    // USB link is lost.
     void BoxMeasure(const NodeList& listA, const NodeList& listB, ChannelReply& reply);
     void BoxSelectRelayNodes(const NodeList& listA, const NodeList& listB);
     void BoxSelectNodes(const NodeList& listA, const NodeList& listB);

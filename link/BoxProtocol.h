@@ -42,11 +42,11 @@ enum class Answerer { Box, Unit };
 //
 // Contract for callers: during a test run the exception leaves the test sequence as it is (a
 // part that cleans up passes it on, not a plain stop) and the run driver shows its text, then
-// ends the run ("Test stopped", relays reset, unless the command that gave up was that reset);
-// the reset itself may raise again when the link is gone, is told after it, and must not keep
-// the stop lines from being written.
+// ends the run ("Test stopped", relays reset, unless the command that gave up was that reset
+// or the link is lost); the reset itself may raise again when the box stops answering, is told
+// after it, and must not keep the stop lines from being written.
 // Outside a run it reaches the event handler that sent the command, whose exception box shows
-// the text and the program stays usable: a handler that disabled controls or set the hourglass
+// the text (a lost link: TMainFrm::RunHandler tells it once) and the program stays usable: a handler that disabled controls or set the hourglass
 // for its work puts them back. The command leaves its reply buffer and fields as they were.
 class BoxCommandFailed : public std::runtime_error {
 public:
