@@ -69,6 +69,8 @@ public:
     int GetMaxBaudRate() override;
     void GetPortType(std::string& text) override;
     bool Simulated() override;
+    // The control gives no more than a byte or a time-out: nothing is known beyond them.
+    DeviceFault LastFault() const override { return DeviceFault::None; }
 
     // -1 when not open, else what the control answers.
     int WriteBlock(const uint8_t* buffer, int length);

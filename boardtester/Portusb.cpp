@@ -32,7 +32,9 @@ int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumbe
     PortNumber = -1;
 
     platform::FtHandle handle = 0;
-    const bool opened = driver.Open(0, handle) == FtOk;
+    const platform::FtStatus status = driver.Open(0, handle);
+    NoteOpen(status);
+    const bool opened = status == FtOk;
     Handle = opened ? handle : 0;
     // Both lines go low before the result is looked at; after a failed open they reach nothing.
     driver.ClrDtr(Handle);
@@ -61,14 +63,15 @@ int TPortUSB::WriteBlock(const uint8_t* buffer, int length) {
     if (!IsOpen()) return -1;
     if (length <= 0) return 0;
     uint32_t written = 0;
-    return services_.ftdi.Write(Handle, buffer, static_cast<uint32_t>(length), written) == FtOk
+    return NoteWrite(
+               services_.ftdi.Write(Handle, buffer, static_cast<uint32_t>(length), written)) == FtOk
                ? 0
                : -1;
 }
 
 void TPortUSB::PurgeRx() {
     uint32_t waiting = 0;
-    services_.ftdi.GetQueueStatus(Handle, waiting);
+    Note(services_.ftdi.GetQueueStatus(Handle, waiting));
     if (waiting != 0) services_.ftdi.Purge(Handle, platform::FtPurgeRx);
 }
 
@@ -84,7 +87,8 @@ int TPortUSB::ReadByte(int timeoutMs) {
     SetReadTimeout(timeoutMs);
     uint8_t b = 0;
     uint32_t got = 0;
-    services_.ftdi.Read(Handle, &b, 1, got);
+    // Only the byte decides the result; the status tells the callers why none came.
+    Note(services_.ftdi.Read(Handle, &b, 1, got));
     return got == 1 ? b : -1;
 }
 
@@ -94,7 +98,7 @@ int TPortUSB::ReadBlock(uint8_t* buffer, int count, int timeoutMs) {
     if (count <= 0) return 0;
     SetReadTimeout(timeoutMs);
     uint32_t got = 0;
-    services_.ftdi.Read(Handle, buffer, static_cast<uint32_t>(count), got);
+    Note(services_.ftdi.Read(Handle, buffer, static_cast<uint32_t>(count), got));
     return static_cast<int>(got);
 }
 

@@ -10,6 +10,7 @@
 
 namespace relmora {
 
+using ::DeviceFault;
 using ::PortError;
 
 class TPortVirt {
@@ -66,6 +67,8 @@ public:
 
     // True when the device this port reaches is a simulated fixture, not hardware.
     virtual bool Simulated() = 0;
+    // As the cable tester's ports tell it.
+    virtual DeviceFault LastFault() const = 0;
 
     // The same pause as the cable tester's ports.
     static void Wait(platform::Clock& clock, int seconds) { ::TPortVirt::Wait(clock, seconds); }

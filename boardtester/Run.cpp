@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <string>
+#include <utility>
 
 #include "boardtester/Main.h"
 #include "boardtester/Portcom.h"
@@ -30,12 +32,23 @@ constexpr int HandshakeTimeoutMs = 500;
 constexpr int ByteTimeoutMs = 10000;
 constexpr const char* RuntimeErrorText = "Runtime error";
 
-// A failure of the run before the stream, worded for the log. With the ports' PortError these
-// are the program's own errors, whose texts the log shows.
+// A failure of the run before the stream, worded for the log, with the reason in a line of its
+// own where one is known. With the ports' PortError these are the program's own errors, whose
+// texts the log shows.
 class RunFailure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit RunFailure(const std::string& text, std::string reason = {})
+        : std::runtime_error(text), reason_(std::move(reason)) {}
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string reason_;
 };
+
+// The fixture's USB link is gone: what its port found, in the log's words.
+std::string LinkLostLine(DeviceFault fault) {
+    return "Test hardware " + LinkLostText(fault);
+}
 
 // A byte of the stream that did not come.
 class StreamStopped : public std::exception {};
@@ -49,7 +62,9 @@ void TMainFrm::OpenFixture() {
     if (choice <= 0) {
         Port = std::make_unique<TPortUSB>(services_);
         if (Port->Open(UsbPortNumber, FixtureBaud, "", false, "", 0) < 1)
-            throw RunFailure("Unable to open USB port");
+            throw RunFailure("Unable to open USB port",
+                             Port->LastFault() == DeviceFault::AccessDenied ? AccessDeniedText
+                                                                            : "");
     } else {
         Port = std::make_unique<TPortCOM>(services_, serialPorts_);
         if (Port->Open(choice, FixtureBaud, "", false, "", 0) != choice)
@@ -58,9 +73,11 @@ void TMainFrm::OpenFixture() {
     simulatedRun_ = Port->Simulated();
     Port->PurgeTx();
     Port->PurgeRx();
-    Port->WriteByte(RunCommand);
-    if (Port->ReadByte(HandshakeTimeoutMs) != HandshakeReply)
+    // A command the port did not take gets no reply either.
+    if (Port->WriteByte(RunCommand) != 0 || Port->ReadByte(HandshakeTimeoutMs) != HandshakeReply) {
+        if (LinkLost(Port->LastFault())) throw RunFailure(LinkLostLine(Port->LastFault()));
         throw RunFailure("No reply from test hardware, please check connections");
+    }
 }
 
 void TMainFrm::ShowProgress(int configuration) {
@@ -90,9 +107,14 @@ bool TMainFrm::ReadStream() {
         DiagnoseAnomalies();
         return true;
     } catch (...) {
-        // Whatever stopped the stream, drawing or diagnosis: the operator is pointed at the
-        // configuration being received, which may short the board's supply.
         AddLogLine("");
+        // Bytes that never came because the fixture has gone tell nothing of the board.
+        if (LinkLost(Port->LastFault())) {
+            AddLogLine(LinkLostLine(Port->LastFault()));
+            return false;
+        }
+        // Whatever else stopped the stream, drawing or diagnosis: the operator is pointed at
+        // the configuration being received, which may short the board's supply.
         AddLogLine("No reply from hardware for I/O configuration " +
                    ConfigurationName(std::clamp(InputIndex, 0, InputCount - 1),
                                      std::clamp(OutputIndex, 0, OutputCount - 1)));
@@ -127,6 +149,7 @@ void TMainFrm::TestButtonClick() {
         UpDownOutput->setEnabled(true);
     } catch (const RunFailure& e) {
         AddLogLine(e.what());
+        if (!e.Reason().empty()) AddLogLine(e.Reason());
     } catch (const PortError& e) {
         const std::string text = e.what();
         AddLogLine(text.empty() ? RuntimeErrorText : text);

@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include "definitions/DataFolders.h"
 #include "definitions/TestNameRules.h"
@@ -84,18 +85,15 @@ void TMainFrm::StartBtnClick() {
                     MsgIcon::Information);
 
     bool stopped = false;
-    // What stopped the run is told first (the reset that follows may well give up too): a
+    // What stopped the run is told first (the reset that follows may well give up too): a box
     // command that gave up, or a reply the part could not use. A RunAbort has no text.
+    std::optional<BoxCommandFailed> boxFailure;
     std::string reason;
-    // A reset that has just given up (a part's own closing 'R') is not tried again: that would
-    // be the same wait and the same box a second time.
-    bool resetGaveUp = false;
     try {
         if (!PrepareAndRunParts(selfTest)) return; // cancelled at the remote-mode prompt
     } catch (const BoxCommandFailed& e) {
         stopped = true;
-        reason = e.what();
-        resetGaveUp = e.Command() == 'R';
+        boxFailure = e;
     } catch (const std::exception& e) {
         stopped = true;
         reason = e.what();
@@ -103,7 +101,7 @@ void TMainFrm::StartBtnClick() {
     // Finished or stopped, the box lets go of what the last part selected, so that the next
     // run's standby check finds the channels at rest.
     if (stopped)
-        WriteRunStopped(reason, !resetGaveUp);
+        WriteRunStopped(boxFailure ? &*boxFailure : nullptr, reason);
     else
         ResetRelaysAtRunEnd();
 
@@ -295,14 +293,20 @@ void TMainFrm::ResetRelaysAtRunEnd() {
     try {
         BoxResetRelays();
     } catch (const BoxCommandFailed& e) {
-        ShowMessage(e.what(), MsgIcon::Warning);
+        TellBoxFailure(e);
     }
 }
 
-void TMainFrm::WriteRunStopped(const std::string& reason, bool resetRelays) {
+void TMainFrm::WriteRunStopped(const BoxCommandFailed* boxFailure, const std::string& reason) {
     PanelTestCont->hide();
-    if (!reason.empty()) ShowMessage(reason, MsgIcon::Warning);
-    if (resetRelays) ResetRelaysAtRunEnd();
+    if (boxFailure)
+        TellBoxFailure(*boxFailure);
+    else if (!reason.empty())
+        ShowMessage(reason, MsgIcon::Warning);
+    // A reset that has just given up (a part's own closing 'R') is not tried again: that would
+    // be the same wait and the same box a second time; a box whose link is lost gets nothing.
+    if (!boxFailure || (boxFailure->Command() != 'R' && !boxFailure->LinkLost()))
+        ResetRelaysAtRunEnd();
     AddReportLine("", platform::clWindowText, 0);
     if (!engine::Supply12VInRange(engine::Supply12Volts(Supply12Raw, Supply5V))) {
         AddReportLine("12 V power out of range", platform::clRed, StyleBold);

@@ -4,6 +4,7 @@
 #include "engine/Conversions.h"
 #include "interface/ColorLabel.h"
 #include "interface/Main.h"
+#include "link/FramedExchange.h"
 #include "results/ValueTexts.h"
 
 namespace {
@@ -49,9 +50,20 @@ void TMainFrm::CheckSupplies() {
 void TMainFrm::DetectSwitchBoards() {
     BoxNodeCount = 0;
     // 'N': no connected check, echo or repeat; a byte that does not come gives -1.
+    boxlink::RaiseIfLinkLost(*Port, 'N');
     Port->WriteByte('N');
     SwitchBoardsA = Port->ReadByte(1000);
     SwitchBoardsB = Port->ReadByte(1000);
+    boxlink::RaiseIfLinkLost(*Port, 'N');
+    if (SwitchBoardsA < 0 || SwitchBoardsB < 0) {
+        // A reply that never came tells nothing of the boards: none is listed or counts as
+        // there (a run then refuses as for missing boards), and the box is said not to have
+        // answered, as a command that gives up says it.
+        SwitchBoardsA = SwitchBoardsB = 0;
+        StaticTextSwNb->setText("-");
+        ShowMessage(BoxCommandFailed('N', 1).what(), platform::MsgIcon::Warning);
+        return;
+    }
 
     const auto expected = engine::ExpectedSwitchBoards(SocketLimit);
     const int topA = engine::TopBoard(SwitchBoardsA);

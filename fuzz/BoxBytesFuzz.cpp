@@ -129,14 +129,15 @@ struct Session {
 }
 
 // Runs one exchange and holds it to its bound; `mayFail` for the commands whose contract is
-// to raise BoxCommandFailed when every attempt failed.
+// to raise BoxCommandFailed when every attempt failed. Any command may raise it for a lost link:
+// a failed read or queue query is how the driver ends a device that kept failing.
 void Bounded(platform::VirtualClock& clock, const char* name, uint64_t boundMs, bool mayFail,
              const std::function<void()>& exchange) {
     const uint64_t start = clock.NowMicros();
     try {
         exchange();
-    } catch (const BoxCommandFailed&) {
-        if (!mayFail) Broken(name, "raised BoxCommandFailed");
+    } catch (const BoxCommandFailed& e) {
+        if (!mayFail && !e.LinkLost()) Broken(name, "raised BoxCommandFailed");
     }
     const uint64_t tookMs = (clock.NowMicros() - start) / 1000;
     if (tookMs > boundMs) {

@@ -8,7 +8,8 @@
 // gives it, without a terminator; else "TKCALBv1"), then records [delay][count][count bytes].
 // A delay code below 100 is that many ms, up to 239 it is 100 + 50 ms per step (up to 7.05 s,
 // past the longest time-out of the box), 240..247 fails the next read, 248..255 the next
-// receive-queue query.
+// receive-queue query (with FtIoError, which the port takes for a device the driver has given
+// up, as the real driver's failed reads mean).
 
 #include <cstddef>
 #include <cstdint>

@@ -115,10 +115,30 @@ void TMainFrm::RunHandler(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
+        if (const auto* failure = dynamic_cast<const BoxCommandFailed*>(&e);
+            failure && failure->LinkLost()) {
+            TellLinkLost(*failure);
+            return;
+        }
         // The application's standard exception box; the program goes on.
         services_.messageBoxes.Show(
             {e.what(), AppCaption, platform::MsgIcon::Error, platform::MsgButtons::Ok, 0});
     }
+}
+
+void TMainFrm::TellLinkLost(const BoxCommandFailed& failure) {
+    // Every command after the first finds the same lost link: one box says it.
+    DisconnectRequested = true;
+    if (linkLossTold_) return;
+    linkLossTold_ = true;
+    ShowMessage(failure.what(), platform::MsgIcon::Warning);
+}
+
+void TMainFrm::TellBoxFailure(const BoxCommandFailed& failure) {
+    if (failure.LinkLost())
+        TellLinkLost(failure);
+    else
+        ShowMessage(failure.what(), platform::MsgIcon::Warning);
 }
 
 void TMainFrm::ShowMessage(const std::string& text, platform::MsgIcon icon) {
@@ -181,7 +201,10 @@ void TMainFrm::ResetSupplyLabels() {
 
 void TMainFrm::Timer1Timer() {
     Timer1->SetEnabled(false);
-    if (DisconnectRequested) {
+    const QString start = StartBtn->text();
+    const bool running = start != " Start tests" && start != " Start test  ";
+    // A disconnect asked for during a test (its box's link lost) waits for the test's end.
+    if (DisconnectRequested && !running) {
         if (Port) Port->Close();
         Connected = false;
         DisconnectRequested = false;
@@ -203,9 +226,7 @@ void TMainFrm::Timer1Timer() {
         return;
     }
     Timer1->SetEnabled(true);
-
-    const QString start = StartBtn->text();
-    if (start != " Start tests" && start != " Start test  ") return; // a run is going on
+    if (running) return;
 
     BlinkVoltageLabel();
 
@@ -215,7 +236,14 @@ void TMainFrm::Timer1Timer() {
 
     // A tick nested in the check's message processing counts past 10 and reads nothing.
     if (StaticTextStatus->text() == "Connected" && ++SupplyTicks == 10) {
-        BoxReadSupplies();
+        try {
+            BoxReadSupplies();
+        } catch (const BoxCommandFailed& e) {
+            // A box that has gone keeps no values: the disconnect shows none.
+            SupplyTicks = 0;
+            TellBoxFailure(e);
+            return;
+        }
         CheckSupplies();
         SupplyTicks = 0;
     }

@@ -83,7 +83,7 @@ public:
     platform::Services& Services() { return services_; }
 
     // Runs an event handler: an exception that escapes it is shown in the application's
-    // standard exception box and the program goes on.
+    // standard exception box and the program goes on (a lost USB link as TellLinkLost tells it).
     void RunHandler(const std::function<void()>& handler);
 
     // A field by name as text ("" for an unknown name), and a control's caption and states by
@@ -99,8 +99,9 @@ public:
     // Tester-box link
     // =========================================================================================
     // Box commands. 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' may raise BoxCommandFailed (see its
-    // contract in link/BoxProtocol.h); 'C' and 'D' report failure by their result; '2' never
-    // raises.
+    // contract in link/BoxProtocol.h); 'C' and 'D' report failure by their result; '2' and 'N'
+    // have no failure of their own. All of them raise BoxCommandFailed at once when the box's
+    // USB link is lost.
     void BoxMeasure(const NodeList& listA, const NodeList& listB, ChannelReply& reply);
     void BoxSelectRelayNodes(const NodeList& listA, const NodeList& listB);
     void BoxSelectNodes(const NodeList& listA, const NodeList& listB);
@@ -122,6 +123,10 @@ public:
 
     // The program's one port, created at the first connect and kept until exit.
     std::unique_ptr<TPortUSB> Port;
+    // A box command found the box's USB link lost (failure.LinkLost()): the operator is told
+    // once a connection, and the connection ends as a Disconnect ends it (the timer carries
+    // it out once no test runs).
+    void TellLinkLost(const BoxCommandFailed& failure);
 
     bool Connected = false;
     bool DisconnectRequested = false;
@@ -541,14 +546,17 @@ private:
     // 'C' until the unit answers, with the Retry/Cancel prompt between; on Cancel the Start
     // button and the lists the operator needs come back, and the result is false.
     bool EnterRemoteModeOrGiveUp(const char* prompt);
-    // The end of a stopped run: the relays reset (unless resetRelays is false: the reset has
-    // just given up), the stop lines and box. reason is what stopped the run, told first (a
-    // box command that gave up, a reply that cannot be used), or empty for a stop the
-    // operator asked for or saw.
-    void WriteRunStopped(const std::string& reason, bool resetRelays);
+    // The end of a stopped run: the relays reset, the stop lines and box. What stopped the run
+    // is told first: boxFailure, the box command that gave up (when it is the reset itself, or
+    // the link is lost, no reset is tried), or else reason, a reply that could not be used;
+    // neither for a stop the operator asked for or saw.
+    void WriteRunStopped(const BoxCommandFailed* boxFailure, const std::string& reason);
     // 'R' at the end of a run; a box that does not answer it is told, and the run ends all
     // the same.
     void ResetRelaysAtRunEnd();
+    // The text of a box command that gave up, in a warning box; a lost link as TellLinkLost
+    // tells it.
+    void TellBoxFailure(const BoxCommandFailed& failure);
     void EndRun();
     void GiveControlsBack();
     void ConnectRunControls();
@@ -569,6 +577,7 @@ private:
 
     platform::Services& services_;
     bool closeAbandoned_ = false; // the last closing was abandoned by a failed save
+    bool linkLossTold_ = false;   // the connection's lost link has been told
     std::vector<ReportLine> reportLines_;
     std::string label13Hint_;
     std::string image2Hint_;

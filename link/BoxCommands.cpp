@@ -103,8 +103,12 @@ void TMainFrm::BoxSetMeterSwitch(const std::array<uint16_t, 13>& words) {
 namespace {
 // 'C' and 'D' make one attempt: echo, then 'R' from the meter.
 bool RemoteModeExchange(TPortVirt& port, platform::EventPump& events, uint8_t command) {
-    return boxlink::AttemptFrame(port, events, {command, {}, {{'R', 3000, Answerer::Unit}}, false},
-                                 nullptr);
+    boxlink::RaiseIfLinkLost(port, command);
+    const bool answered = boxlink::AttemptFrame(
+        port, events, {command, {}, {{'R', 3000, Answerer::Unit}}, false}, nullptr);
+    // A unit that did not answer is the caller's to judge; a box that has gone is not.
+    if (!answered) boxlink::RaiseIfLinkLost(port, command);
+    return answered;
 }
 } // namespace
 
@@ -128,7 +132,9 @@ void TMainFrm::BoxResetRelays() {
 uint16_t TMainFrm::BoxReadSupplies() {
     // No connected check, echo, CRC or repeat: a block that does not come in time keeps the
     // field's old bytes beyond what came, and the next block is read all the same. Before the
-    // first connect there is no port object yet: then it is a port that is not open.
+    // first connect there is no port object yet: then it is a port that is not open. A box whose
+    // link is lost raises, so that no caller goes on with the old values.
+    if (Port) boxlink::RaiseIfLinkLost(*Port, '2');
     if (Port) Port->WriteByte('2');
     auto readWord = [this](auto& field, int timeoutMs) {
         uint8_t bytes[2] = {static_cast<uint8_t>(static_cast<uint16_t>(field) & 0xFF),
@@ -140,6 +146,7 @@ uint16_t TMainFrm::BoxReadSupplies() {
     readWord(Supply12Raw, 100);
     readWord(TakeOutRaw, 100);
     readWord(TakeOutUnplugged, 100);
+    if (Port) boxlink::RaiseIfLinkLost(*Port, '2');
     const uint16_t reference = RefRaw;
     if (RefRaw == 0) RefRaw = 1;
     Supply5V = engine::Supply5VFromReference(RefRaw);

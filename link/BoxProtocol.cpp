@@ -9,7 +9,8 @@ int VoltageCode(int volts) {
 namespace {
 std::string FailureText(char command, int attempts, Answerer silent) {
     const std::string what = " not responding to command '" + std::string(1, command) + "' (" +
-                             std::to_string(attempts) + " attempts)";
+                             std::to_string(attempts) +
+                             (attempts == 1 ? " attempt)" : " attempts)");
     if (silent == Answerer::Box) return "Calbrix box" + what;
     // The unit never got to its 'D': the operator has to take it out of remote mode.
     return "Tolvex/Zelph unit" + what +
@@ -20,3 +21,7 @@ std::string FailureText(char command, int attempts, Answerer silent) {
 BoxCommandFailed::BoxCommandFailed(char command, int attempts, Answerer silent)
     : std::runtime_error(FailureText(command, attempts, silent)), command_(command),
       attempts_(attempts), silent_(silent) {}
+
+BoxCommandFailed::BoxCommandFailed(char command, DeviceFault fault)
+    : std::runtime_error("Calbrix box " + LinkLostText(fault)), command_(command), attempts_(0),
+      silent_(Answerer::Box), fault_(fault) {}

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "link/Portvirt.h"
+
 // One byte per slot: the pin within the list's plug (1..96), 0 = empty. Slot 0 is the node
 // under test, slot k is read by reply word k - 1.
 using NodeList = std::array<uint8_t, 13>;
@@ -34,24 +36,32 @@ enum class Answerer { Box, Unit };
 // Raised by 'T', 'Y', 'O', 'U', 'M', 'S' and 'R' when every attempt of the exchange failed.
 // Its text names the device that did not answer: the box, or the unit behind it when the box
 // answered its own bytes each time and only the unit's completion never came.
+// Raised as well, at once and by every box command (also '2', 'N', 'C' and 'D'), when the port
+// finds the box's USB link lost (LinkLost()): then the text says so, nothing more is sent, and
+// the window tells it once and ends the connection (TMainFrm::TellLinkLost).
 //
 // Contract for callers: during a test run the exception leaves the test sequence as it is (a
 // part that cleans up passes it on, not a plain stop) and the run driver shows its text, then
-// ends the run ("Test stopped", relays reset, unless the command that gave up was that reset);
-// the reset itself may raise again when the link is gone, is told after it, and must not keep
-// the stop lines from being written.
+// ends the run ("Test stopped", relays reset, unless the command that gave up was that reset
+// or the link is lost); the reset itself may raise again when the box stops answering, is told
+// after it, and must not keep the stop lines from being written.
 // Outside a run it reaches the event handler that sent the command, whose exception box shows
-// the text and the program stays usable: a handler that disabled controls or set the hourglass
+// the text (a lost link: TMainFrm::RunHandler tells it once) and the program stays usable: a handler that disabled controls or set the hourglass
 // for its work puts them back. The command leaves its reply buffer and fields as they were.
 class BoxCommandFailed : public std::runtime_error {
 public:
     BoxCommandFailed(char command, int attempts, Answerer silent = Answerer::Box);
+    // The port found the link lost (fault Unplugged or GivenUp) during the command.
+    BoxCommandFailed(char command, DeviceFault fault);
     char Command() const { return command_; }
     int Attempts() const { return attempts_; }
     Answerer Silent() const { return silent_; }
+    DeviceFault Fault() const { return fault_; }
+    bool LinkLost() const { return ::LinkLost(fault_); }
 
 private:
     char command_;
     int attempts_;
     Answerer silent_;
+    DeviceFault fault_ = DeviceFault::None;
 };

@@ -86,8 +86,12 @@ void TMainFrm::PowerBtnClick() {
     PowerBtn->setEnabled(false);
     events.ProcessMessages();
 
+    linkLossTold_ = false;
     if (Port->Open(5, 9600, "", false, "", 0) == 0) {
-        ShowMessage("Unable to open port", platform::MsgIcon::Warning);
+        std::string text = "Unable to open port";
+        if (Port->LastFault() == DeviceFault::AccessDenied)
+            text += std::string("\n") + AccessDeniedText;
+        ShowMessage(text, platform::MsgIcon::Warning);
         FailedDisplay();
         ConnectCommonEnd();
         return;
@@ -107,10 +111,12 @@ void TMainFrm::PowerBtnClick() {
     Port->PurgeRx();
 
     // Two probes tell a well-configured driver from one that loops back or strips bit 7.
-    auto probe = [this](int answer, int good, int driverFault) {
+    auto probe = [this](char command, int answer, int good, int driverFault) {
         if (answer == good) return true;
         if (answer == driverFault)
             RunUsbDriverCheck();
+        else if (LinkLost(Port->LastFault()))
+            TellLinkLost(BoxCommandFailed(command, Port->LastFault()));
         else if (answer < 0)
             ShowMessage("Communication time-out", platform::MsgIcon::Warning);
         else
@@ -118,8 +124,8 @@ void TMainFrm::PowerBtnClick() {
         DisconnectRequested = true;
         return false;
     };
-    if (!probe(BoxProbe(), 't', 'w')) return;
-    if (!probe(BoxProbeHighBit(), 'w', 't')) return;
+    if (!probe('w', BoxProbe(), 't', 'w')) return;
+    if (!probe('\xF7', BoxProbeHighBit(), 'w', 't')) return;
     events.ProcessMessages();
     services_.clock.Sleep(10);
 
@@ -129,16 +135,17 @@ void TMainFrm::PowerBtnClick() {
 
     services_.clock.Sleep(10);
     services_.clock.Sleep(50);
-    BoxReadSupplies();
-    CheckSupplies();
-    ClearReport();
-    DetectSwitchBoards();
     try {
+        BoxReadSupplies();
+        CheckSupplies();
+        ClearReport();
+        DetectSwitchBoards();
         CheckStandbyValues();
     } catch (const BoxCommandFailed& failure) {
-        // A box that falls silent after the handshake: say so and leave the program usable,
-        // disconnected by the next tick, instead of half connected with the button disabled.
-        ShowMessage(failure.what(), platform::MsgIcon::Warning);
+        // A box that falls silent or goes after the handshake: say so and leave the program
+        // usable, disconnected by the next tick, instead of half connected with the button
+        // disabled.
+        TellBoxFailure(failure);
         DisconnectRequested = true;
         FailedDisplay();
         ConnectCommonEnd();

@@ -44,15 +44,22 @@ int FirstReplyTimeoutFor(uint8_t timingSteps, uint8_t timingShift) {
     return static_cast<int>(std::min<int64_t>(wait, LongestFirstReplyByteTimeoutMs));
 }
 
+void RaiseIfLinkLost(const TPortVirt& port, uint8_t command) {
+    if (const DeviceFault fault = port.LastFault(); LinkLost(fault))
+        throw BoxCommandFailed(static_cast<char>(command), fault);
+}
+
 void RunFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply) {
     // One attempt that the box itself failed makes it the box's failure: a unit that does not
     // answer leaves the box answering its own bytes every time.
     Answerer silent = Answerer::Unit;
     for (int attempt = 1; attempt <= BoxCommandMaxAttempts; ++attempt) {
+        RaiseIfLinkLost(port, frame.command);
         Answerer failedBy = Answerer::Box;
         if (AttemptFrame(port, events, frame, reply, &failedBy)) return;
         if (failedBy == Answerer::Box) silent = Answerer::Box;
     }
+    RaiseIfLinkLost(port, frame.command);
     throw BoxCommandFailed(static_cast<char>(frame.command), BoxCommandMaxAttempts, silent);
 }
 

@@ -45,9 +45,14 @@ uint8_t EchoOf(uint8_t command);
 bool AttemptFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply,
                   Answerer* failedBy = nullptr);
 
+// Raises BoxCommandFailed for the command when the port has found the box's USB link lost:
+// nothing more is sent to a device that has gone.
+void RaiseIfLinkLost(const TPortVirt& port, uint8_t command);
+
 // Repeats AttemptFrame until it succeeds; raises BoxCommandFailed after
 // BoxCommandMaxAttempts failed attempts, naming the unit when every attempt got as far as the
-// unit's byte and the unit's byte was what failed, else the box.
+// unit's byte and the unit's byte was what failed, else the box. A lost link ends it before
+// the next attempt (RaiseIfLinkLost).
 void RunFrame(TPortVirt& port, platform::EventPump& events, const Frame& frame, uint8_t* reply);
 
 // The payload of 'T', 'O' and 'Y': both lists, then the CRC-7 of the 26 list bytes.

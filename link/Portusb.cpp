@@ -38,6 +38,7 @@ int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumbe
     ByteDelayMs = static_cast<uint32_t>(byteDelayMs);
     ReleaseStaleHandle();
     PortNumber = -1;
+    NoteOpen(FtOk);
 
     while (CountDevices(driver) == 0) {
         const auto answer = services_.messageBoxes.Show({DeviceWaitText, DeviceWaitCaption,
@@ -50,7 +51,9 @@ int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumbe
     for (int attempt = 0; attempt < OpenAttempts && !opened; ++attempt) {
         clock.Sleep(PollSleepMs);
         platform::FtHandle handle = 0;
-        opened = driver.Open(0, handle) == FtOk;
+        const platform::FtStatus status = driver.Open(0, handle);
+        NoteOpen(status);
+        opened = status == FtOk;
         if (opened) Handle = handle;
     }
     if (!opened) return 0;
@@ -76,7 +79,7 @@ int TPortUSB::Open(int portNumber, int baudRate, const std::string& /*phoneNumbe
 }
 
 void TPortUSB::PurgeRx() {
-    services_.ftdi.Purge(Handle, platform::FtPurgeRx);
+    Note(services_.ftdi.Purge(Handle, platform::FtPurgeRx));
     services_.events.ProcessMessages();
 }
 
@@ -102,7 +105,8 @@ int TPortUSB::ReadBlock(uint8_t* buffer, int count, int timeoutMs) {
         if (queued < 0) return -1;
         const uint32_t n = static_cast<uint32_t>(std::min(remaining, queued));
         uint32_t got = 0;
-        if (services_.ftdi.Read(Handle, buffer + (count - remaining), n, got) != FtOk) return -1;
+        if (Note(services_.ftdi.Read(Handle, buffer + (count - remaining), n, got)) != FtOk)
+            return -1;
         remaining -= static_cast<int>(got);
     }
     return count - remaining;
@@ -114,7 +118,7 @@ int TPortUSB::ReadByte(int timeoutMs) {
     if (WaitForQueued(start, timeoutMs) < 0) return -1;
     uint8_t b = 0;
     uint32_t got = 0;
-    if (services_.ftdi.Read(Handle, &b, 1, got) != FtOk || got != 1) return -1;
+    if (Note(services_.ftdi.Read(Handle, &b, 1, got)) != FtOk || got != 1) return -1;
     return b;
 }
 

@@ -11,6 +11,26 @@ namespace platform {
 class Clock;
 }
 
+// What a port knows of the device behind it beyond its operations' results, which stay those of
+// a failed call (-1, 0): why a read gave nothing, so that a device that has gone is not taken
+// for one that is slow or silent. A time-out, or a port that is closed, is None.
+enum class DeviceFault {
+    None,
+    Unplugged,    // gone from the bus
+    GivenUp,      // its transfers kept failing and the driver ended it
+    AccessDenied, // the last open was refused: this user may not use the USB device
+};
+
+// True for the two ends of a device that had been opened: nothing reaches it any more.
+inline bool LinkLost(DeviceFault fault) {
+    return fault == DeviceFault::Unplugged || fault == DeviceFault::GivenUp;
+}
+// "USB link lost (unplugged)", for a device whose link was lost; the device's name goes first.
+std::string LinkLostText(DeviceFault fault);
+// The reason added to a failed open that this user had no right to.
+inline constexpr const char* AccessDeniedText =
+    "(USB device access denied: join the group plugdev and log in again)";
+
 // Raised by the waiting operations; the text is one of the fixed port error texts.
 class PortError : public std::runtime_error {
 public:
@@ -69,6 +89,10 @@ public:
     virtual void GetPortType(std::string& text) = 0;
     virtual void GetVersions(std::string& text) = 0;
     virtual void GetSerialNumber(std::string& text) = 0;
+
+    // Kept from the open (AccessDenied) or from the first call that found the device gone,
+    // until the next open or close.
+    virtual DeviceFault LastFault() const = 0;
 
     // A pause of whole seconds that processes no window messages.
     static void Wait(platform::Clock& clock, int seconds);

@@ -2,7 +2,8 @@
 // What the USB ports of both programs do alike, over the USB-serial chip driver: the fields,
 // closing, writes, line settings, queue counts and the waiting operations. Each program's
 // TPortUSB derives from this over its own variant of the port interface and adds what differs
-// (the open, the receive side, and the operations only its interface has).
+// (the open, the receive side, and the operations only its interface has). The base keeps what
+// the driver's calls tell of the device (LastFault): their results stay -1 or 0 as before.
 
 #include <cstdint>
 #include <string>
@@ -27,6 +28,7 @@ public:
         services_.ftdi.Close(Handle);
         Handle = 0;
         PortNumber = 0;
+        fault_ = DeviceFault::None;
         services_.cursor.SetCursor(platform::CursorShape::Default);
     }
 
@@ -61,7 +63,7 @@ public:
     int WriteByte(uint8_t b) override {
         if (!IsOpen()) return -1;
         uint32_t written = 0;
-        return services_.ftdi.Write(Handle, &b, 1, written) == platform::FtOk ? 0 : -1;
+        return NoteWrite(services_.ftdi.Write(Handle, &b, 1, written)) == platform::FtOk ? 0 : -1;
     }
 
     // One driver read of one byte: it waits at most the read time-out the driver has.
@@ -69,7 +71,7 @@ public:
         if (!IsOpen()) return -1;
         uint8_t b = 0;
         uint32_t got = 0;
-        if (services_.ftdi.Read(Handle, &b, 1, got) != platform::FtOk || got != 1) return -1;
+        if (Note(services_.ftdi.Read(Handle, &b, 1, got)) != platform::FtOk || got != 1) return -1;
         return b;
     }
 
@@ -137,13 +139,13 @@ public:
     int RxCount() override {
         if (!IsOpen()) return -1;
         uint32_t count = 0;
-        if (services_.ftdi.GetQueueStatus(Handle, count) != platform::FtOk) return -1;
+        if (Note(services_.ftdi.GetQueueStatus(Handle, count)) != platform::FtOk) return -1;
         return static_cast<int>(count);
     }
     int TxCount() override {
         if (!IsOpen()) return -1;
         uint32_t rx = 0, tx = 0, events = 0;
-        if (services_.ftdi.GetStatus(Handle, rx, tx, events) != platform::FtOk) return -1;
+        if (Note(services_.ftdi.GetStatus(Handle, rx, tx, events)) != platform::FtOk) return -1;
         return static_cast<int>(tx);
     }
 
@@ -166,6 +168,7 @@ public:
     }
     int GetMaxBaudRate() override { return 273000; }
     void GetPortType(std::string& text) override { text = "USB"; }
+    DeviceFault LastFault() const override { return fault_; }
 
     platform::FtHandle Handle = 0;
     int32_t DataBits = 8;
@@ -189,8 +192,27 @@ protected:
         Handle = 0;
     }
 
+    // What a failed call on the open device says of it: the driver ends an unplugged device with
+    // FtDeviceNotFound and one it gave up with FtIoError. The first end seen is kept.
+    platform::FtStatus Note(platform::FtStatus status) {
+        if (fault_ == DeviceFault::None && status == platform::FtDeviceNotFound)
+            fault_ = DeviceFault::Unplugged;
+        else if (fault_ == DeviceFault::None && status == platform::FtIoError)
+            fault_ = DeviceFault::GivenUp;
+        return status;
+    }
+    // A write cut short by its time-out fails with FtIoError as well: only an unplug is told.
+    platform::FtStatus NoteWrite(platform::FtStatus status) {
+        return status == platform::FtDeviceNotFound ? Note(status) : status;
+    }
+    // An open starts afresh: the driver's refusal for want of rights is kept, nothing else.
+    void NoteOpen(platform::FtStatus status) {
+        fault_ = status == platform::FtAccessDenied ? DeviceFault::AccessDenied : DeviceFault::None;
+    }
+
     platform::Services& services_;
     WaitingRules rules_;
+    DeviceFault fault_ = DeviceFault::None;
 
 private:
     void SendLineCharacteristics() {

@@ -12,10 +12,11 @@ namespace platform {
 using FtStatus = uint32_t;
 using FtHandle = uint32_t; // 0 = no device
 
-// Status codes beyond "0 = success" are ours; the port classes only ever compare with FtOk.
-// Once a device has ended, its data calls give the kind of the end: FtDeviceNotFound after an
-// unplug, FtIoError after transfers that kept failing; a single failed transfer is retried
-// inside the driver and ends nothing.
+// Status codes beyond "0 = success" are ours. Once a device has ended, its data calls give the
+// kind of the end: FtDeviceNotFound after an unplug, FtIoError after transfers that kept failing
+// (a write cut short by its time-out gives FtIoError too); a single failed transfer is retried
+// inside the driver and ends nothing. An open this user has no right to gives FtAccessDenied.
+// The ports keep what these tell of the device for their callers (DeviceFault).
 enum : FtStatus {
     FtOk = 0,
     FtInvalidHandle = 1,
@@ -26,6 +27,7 @@ enum : FtStatus {
     FtEepromReadFailed = 11,
     FtNotSupported = 17,
     FtOtherError = 18,
+    FtAccessDenied = 20,
 };
 
 enum : uint32_t { FtPurgeRx = 1, FtPurgeTx = 2 };

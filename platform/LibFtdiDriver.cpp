@@ -61,6 +61,15 @@ std::string ErrorName(int ret) {
     return libusb_error_name(ret);
 }
 
+// libftdi reports any refused open alike; libusb tells a user without the rights to the device
+// (not in the group the udev rule gives it to) from a device held by another program.
+FtStatus WhyNotOpened(libusb_device* dev) {
+    libusb_device_handle* probe = nullptr;
+    const int ret = libusb_open(dev, &probe);
+    if (ret == 0) libusb_close(probe);
+    return ret == LIBUSB_ERROR_ACCESS ? FtAccessDenied : FtDeviceNotOpened;
+}
+
 } // namespace
 
 // An open chip, and the thread that takes what it sends into the receive buffer. A chip holds
@@ -149,7 +158,9 @@ struct LibFtdiDriver::Device {
             if (end != FtOk) return false;
             const auto now = steady_clock::now();
             failures.push_back(now);
-            while (now - failures.front() >= options.failureWindow) failures.pop_front();
+            // The failure just now always counts, also in a window of 0 ms.
+            while (failures.size() > 1 && now - failures.front() >= options.failureWindow)
+                failures.pop_front();
             giveUp = static_cast<int>(failures.size()) >= options.failuresToEnd;
         }
         if (giveUp) {
@@ -280,7 +291,7 @@ FtStatus LibFtdiDriver::Open(int index, FtHandle& handle) {
         for (int i = 0; entry != nullptr && i < index; ++i) entry = entry->next;
         if (entry == nullptr) return FtDeviceNotFound;
         // The open device holds its own reference, so the list may go afterwards.
-        if (ftdi_usb_open_dev(ctx.get(), entry->dev) < 0) return FtDeviceNotOpened;
+        if (ftdi_usb_open_dev(ctx.get(), entry->dev) < 0) return WhyNotOpened(entry->dev);
     }
 
     auto device = std::make_unique<Device>(nextHandle_, options_);

@@ -31,7 +31,9 @@ struct LibFtdiDriverOptions {
     // Received bytes kept for a program that does not read; past it the oldest are dropped and
     // reported as an overrun.
     size_t receiveLimit = size_t{4} << 20;
-    // This many failed transfers of a device within the window end it.
+    // This many failed transfers of a device within the window end it; a failure older than the
+    // window no longer counts (with a window of 0, only failures at the same instant count
+    // together).
     int failuresToEnd = 4;
     std::chrono::milliseconds failureWindow{1000};
     std::chrono::milliseconds retryPause{20};

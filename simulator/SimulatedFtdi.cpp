@@ -72,7 +72,7 @@ std::optional<uint64_t> SimulatedFtdi::NextEventNs() const {
 }
 
 FtStatus SimulatedFtdi::CheckHandle(FtHandle handle) const {
-    if (dead_.count(handle) != 0) return FtIoError;
+    if (dead_.count(handle) != 0) return FtDeviceNotFound; // unplugged, as the real driver says
     if (handle == 0 || handle != open_) return FtInvalidHandle;
     return FtOk;
 }

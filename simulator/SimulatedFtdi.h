@@ -44,8 +44,9 @@ public:
     Bench& GetBench() { return bench_; }
     Timing& GetTiming() { return timing_; }
 
-    // Unplugged: the count drops, every call on an open handle fails and that handle stays
-    // dead; the box loses power (relays released, frame state gone). Plugged again: reopen.
+    // Unplugged: the count drops, every call on an open handle fails with FtDeviceNotFound and
+    // that handle stays dead; the box loses power (relays released, frame state gone). Plugged
+    // again: reopen.
     void SetAttached(bool attached);
     void SetOtherDevices(uint32_t count); // further FTDI devices; they cannot be opened
     void SetOpenFailures(int count);      // next `count` opens fail; -1 = always

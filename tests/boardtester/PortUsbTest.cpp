@@ -125,6 +125,27 @@ TEST_F(RelmoraUsbTest, BlockWritesGoInOneDriverCall) {
     EXPECT_EQ(port.WriteBlock(block, 3), -1);
 }
 
+// The same base as the cable tester's port keeps what the driver said of the device, also
+// where the reads give only the count that came.
+TEST_F(RelmoraUsbTest, AnUnplugIsToldFromATimeOut) {
+    OpenPort();
+    EXPECT_EQ(port.ReadByte(50), -1);
+    EXPECT_EQ(port.LastFault(), DeviceFault::None);
+    ftdi.ended = platform::FtDeviceNotFound;
+    EXPECT_EQ(port.WriteByte('T'), -1);
+    EXPECT_EQ(port.LastFault(), DeviceFault::Unplugged);
+    uint8_t block[5];
+    EXPECT_EQ(port.ReadBlock(block, 5, 50), 0);
+    EXPECT_EQ(port.LastFault(), DeviceFault::Unplugged);
+    port.Close();
+    EXPECT_EQ(port.LastFault(), DeviceFault::None);
+    ftdi.ended = platform::FtOk;
+    ftdi.openFailures = 1;
+    ftdi.openFailure = platform::FtAccessDenied;
+    EXPECT_EQ(port.Open(10, 38400, "", false, "", 0), 0);
+    EXPECT_EQ(port.LastFault(), DeviceFault::AccessDenied);
+}
+
 TEST_F(RelmoraUsbTest, CloseLowersTheLinesPausesAndForgetsTheDevice) {
     OpenPort();
     const uint64_t start = NowMs();

@@ -128,7 +128,6 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
     struct Box {
         int32_t socket;
         uint8_t boardsA, boardsB;
-        bool silent;
     };
     struct Seen {
         int32_t maskA, maskB;
@@ -141,7 +140,7 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
         std::vector<Line> lines;
     } cases[] = {
         {"48-pin box answering 3 and 1",
-         {48, 3, 1, false},
+         {48, 3, 1},
          {3, 1, "48+24"},
          {{"A Plug Switch Boards :", WindowText, 0},
           {"1-24 :\tOK", Green, 0},
@@ -151,23 +150,8 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
           {"1-24 :\tOK", Green, 0},
           {"25-48 :\tNot detected", Red, 0},
           {" ", WindowText, 0}}},
-        {"no answer",
-         {96, 0, 0, true},
-         {-1, -1, "96+96"},
-         {{"A Plug Switch Boards :", WindowText, 0},
-          {"1-24 :\tOK", Green, 0},
-          {"25-48 :\tOK", Green, 0},
-          {"49-72 :\tOK", Green, 0},
-          {"73-96 :\tOK", Green, 0},
-          {"", WindowText, 0},
-          {"B Plug Switch Boards :", WindowText, 0},
-          {"1-24 :\tOK", Green, 0},
-          {"25-48 :\tOK", Green, 0},
-          {"49-72 :\tOK", Green, 0},
-          {"73-96 :\tOK", Green, 0},
-          {" ", WindowText, 0}}},
         {"96-pin box without its third A board",
-         {96, 0x0B, 0x0F, false},
+         {96, 0x0B, 0x0F},
          {0x0B, 0x0F, "96+96"},
          {{"A Plug Switch Boards :", WindowText, 0},
           {"1-24 :\tOK", Green, 0},
@@ -183,7 +167,7 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
           {" ", WindowText, 0}}},
         // More boards than the socket needs is a mismatch too, though every listed one is OK.
         {"24-pin box with two A boards",
-         {24, 3, 1, false},
+         {24, 3, 1},
          {3, 1, "48+24"},
          {{"A Plug Switch Boards :", WindowText, 0},
           {"1-24 :\tOK", Green, 0},
@@ -192,7 +176,7 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
           {"1-24 :\tOK", Green, 0},
           {" ", WindowText, 0}}},
         {"no boards on plug B",
-         {61, 7, 0, false},
+         {61, 7, 0},
          {7, 0, "72+0"},
          {{"A Plug Switch Boards :", WindowText, 0},
           {"1-24 :\tOK", Green, 0},
@@ -206,7 +190,7 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
           {" ", WindowText, 0}}},
         // A socket size outside the table expects no board and lists none.
         {"unknown socket size",
-         {0, 1, 1, false},
+         {0, 1, 1},
          {1, 1, "24+24"},
          {{"A Plug Switch Boards :", WindowText, 0},
           {"", WindowText, 0},
@@ -217,7 +201,6 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
         SCOPED_TRACE(c.name);
         box.GetBench().switchBoardsA = c.box.boardsA;
         box.GetBench().switchBoardsB = c.box.boardsB;
-        box.SetSilent(c.box.silent);
         frm.SocketLimit = c.box.socket;
         frm.BoxNodeCount = 96;
         frm.ClearReport();
@@ -237,14 +220,56 @@ TEST_F(SupplyChecksTest, SwitchBoardsThatDoNotMatchAreReported) {
         EXPECT_EQ(shown.Caption, "Calbrix");
         EXPECT_EQ(shown.Icon, platform::MsgIcon::Error);
         EXPECT_EQ(shown.Buttons, platform::MsgButtons::Ok);
+        EXPECT_LT((p.clock.NowMicros() - start) / 1000, 100u);
+    }
+}
+
+// A reply to 'N' that never came, whole or in part, tells nothing of the boards: none is listed
+// as working or missing, the count is not shown, and the box is said not to have answered, as
+// a command that gives up says it. No board counts as there, so that a run refuses.
+TEST_F(SupplyChecksTest, AReplyThatNeverCameListsNoBoard) {
+    const struct {
+        const char* name;
+        bool silent;
+        std::vector<uint64_t> lost; // box-to-PC bytes of the reply lost on the line
+        uint64_t atLeastMs;
+    } cases[] = {
+        {"no answer", true, {}, 2000},
+        {"plug B's byte lost", false, {1}, 1000},
+        {"plug A's byte lost", false, {0}, 1000}, // B's byte is read as A's
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        box.GetBench().switchBoardsA = box.GetBench().switchBoardsB = 15;
+        box.SetSilent(c.silent);
+        for (const uint64_t index : c.lost)
+            box.AddFault({sim::Direction::BoxToPc, index, sim::FaultKind::Lose});
+        frm.SocketLimit = 96;
+        frm.BoxNodeCount = 96;
+        frm.ClearReport();
+        p.boxes.ClearHistory();
+        const uint64_t start = p.clock.NowMicros();
+
+        frm.DetectSwitchBoards();
+
+        EXPECT_EQ(frm.SwitchBoardsA, 0);
+        EXPECT_EQ(frm.SwitchBoardsB, 0);
+        frm.Wiring.fill(-1);
+        frm.Wiring[1] = 97;
+        frm.Wiring[97] = 1;
+        EXPECT_TRUE(frm.MissingSwitchBoards()) << "a run would start on boards nobody saw";
+        EXPECT_EQ(frm.StaticTextSwNb->text().toStdString(), "-");
+        EXPECT_EQ(frm.BoxNodeCount, 0);
+        EXPECT_EQ(Report(), std::vector<Line>{}) << "boards listed from a reply that never came";
+        ASSERT_EQ(p.boxes.History().size(), 1u);
+        const auto& shown = p.boxes.History()[0].Request;
+        EXPECT_EQ(shown.Text, "Calbrix box not responding to command 'N' (1 attempt)");
+        EXPECT_EQ(shown.Icon, platform::MsgIcon::Warning);
         // Each missing byte waits its full second, no longer.
         const uint64_t ms = (p.clock.NowMicros() - start) / 1000;
-        if (c.box.silent) {
-            EXPECT_GE(ms, 2000u);
-            EXPECT_LT(ms, 2100u);
-        } else {
-            EXPECT_LT(ms, 100u);
-        }
+        EXPECT_GE(ms, c.atLeastMs);
+        EXPECT_LT(ms, c.atLeastMs + 100);
+        box.SetSilent(false);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
 
 #include <gtest/gtest.h>
@@ -395,6 +396,30 @@ TEST_F(MonitorTest, ABoxThatStopsAnsweringLeavesTheWindowWithoutAMode) {
         Ticks(1);
         EXPECT_EQ(Commands(), "2O2M");
         EXPECT_TRUE(ValueAreaEnabled());
+    });
+}
+
+// Unplugged while the monitor measures (in a self-test run, whose Stop caption holds the
+// main window's disconnect back until the run ends): the operator is told once, and the window
+// is left without a mode; a mode picked again finds the same lost link and says nothing more.
+TEST_F(MonitorTest, AnUnpluggedBoxIsToldOnceAndLeavesTheWindowWithoutAMode) {
+    frm.StartBtn->setText(" Stop test  ");
+    Show([&] {
+        Ticks(1);
+        p.boxes.ClearHistory();
+        box.SetAttached(false);
+        Ticks(2);
+        ASSERT_EQ(Prompts(), std::vector<std::string>{"Calbrix box USB link lost (unplugged)"});
+        EXPECT_EQ(p.boxes.History().back().Request.Icon, platform::MsgIcon::Warning);
+        EXPECT_FALSE(monitor->RadioButtonContinuity->isChecked());
+        EXPECT_TRUE(ModeChoicesEnabled());
+        EXPECT_TRUE(frm.DisconnectRequested);
+        EXPECT_TRUE(frm.Connected) << "disconnected in the middle of the run";
+
+        monitor->RadioButtonContinuity->click();
+        Ticks(2);
+        EXPECT_EQ(p.boxes.History().size(), 1u);
+        EXPECT_FALSE(monitor->RadioButtonContinuity->isChecked());
     });
 }
 

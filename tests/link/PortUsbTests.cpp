@@ -172,6 +172,55 @@ TEST_F(PortUsbTest, FailedQueueQueryEndsAReadAtOnce) {
     EXPECT_LT(p.clock.NowMicros() - start, 1000u);
 }
 
+// The results stay those of a failed call; what the driver said of the device is kept for the
+// callers: an unplug and a chip given up are told from a time-out (a write cut short by its
+// time-out fails with the given-up status too, so a write tells only an unplug), until the next
+// close or open.
+TEST_F(PortUsbTest, WhatTheDriverSaysOfTheDeviceIsKeptUntilTheNextOpen) {
+    const struct {
+        const char* name;
+        platform::FtStatus ended;
+        bool writeFails;
+        DeviceFault fault;
+    } cases[] = {
+        {"a time-out", platform::FtOk, false, DeviceFault::None},
+        {"a write cut short", platform::FtOk, true, DeviceFault::None},
+        {"unplugged", platform::FtDeviceNotFound, false, DeviceFault::Unplugged},
+        {"given up", platform::FtIoError, false, DeviceFault::GivenUp},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenPort();
+        EXPECT_EQ(port.LastFault(), DeviceFault::None);
+        ftdi.ended = c.ended;
+        ftdi.writeFails = c.writeFails;
+        const uint64_t start = p.clock.NowMicros();
+        EXPECT_EQ(port.WriteByte('N'), c.writeFails || c.ended != platform::FtOk ? -1 : 0);
+        EXPECT_EQ(port.ReadByte(100), -1);
+        EXPECT_EQ(port.LastFault(), c.fault);
+        // A device that has gone is not waited for.
+        EXPECT_LT(p.clock.NowMicros() - start, c.ended != platform::FtOk ? 1000u : 150'000u);
+        uint8_t block[2];
+        EXPECT_EQ(port.ReadBlock(block, 2, 100), -1);
+        EXPECT_EQ(port.LastFault(), c.fault) << "kept";
+        ftdi.ended = platform::FtOk;
+        ftdi.writeFails = false;
+        port.Close();
+        EXPECT_EQ(port.LastFault(), DeviceFault::None) << "a closed port has nothing to tell";
+    }
+    // An open refused for want of rights, 501 times: said so until an open succeeds.
+    ftdi.openFailures = -1;
+    ftdi.openFailure = platform::FtAccessDenied;
+    EXPECT_EQ(port.Open(5, 9600, "", false, "", 0), 0);
+    EXPECT_EQ(port.LastFault(), DeviceFault::AccessDenied);
+    ftdi.openFailure = platform::FtDeviceNotOpened; // then held by another program
+    EXPECT_EQ(port.Open(5, 9600, "", false, "", 0), 0);
+    EXPECT_EQ(port.LastFault(), DeviceFault::None);
+    ftdi.openFailures = 0;
+    OpenPort();
+    EXPECT_EQ(port.LastFault(), DeviceFault::None);
+}
+
 TEST_F(PortUsbTest, TimeOutHoldsAcrossTheWrapOfTheMultimediaTimer) {
     platform::VirtualClock nearWrap((uint64_t{0xFFFFFFFF} - 200) * 1000);
     TestPlatform other;

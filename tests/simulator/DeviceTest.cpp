@@ -38,14 +38,14 @@ TEST_F(Device, UnplugKillsTheHandleAndTheBoxStartsAfreshWhenReplugged) {
     EXPECT_EQ(count, 0u);
     uint8_t byte = 'w';
     uint32_t n = 0;
-    EXPECT_EQ(ftdi->Write(handle, &byte, 1, n), FtIoError);
-    EXPECT_EQ(ftdi->Read(handle, &byte, 1, n), FtIoError);
-    EXPECT_EQ(ftdi->GetQueueStatus(handle, n), FtIoError);
+    EXPECT_EQ(ftdi->Write(handle, &byte, 1, n), FtDeviceNotFound);
+    EXPECT_EQ(ftdi->Read(handle, &byte, 1, n), FtDeviceNotFound);
+    EXPECT_EQ(ftdi->GetQueueStatus(handle, n), FtDeviceNotFound);
     FtHandle fresh = 0;
     EXPECT_EQ(ftdi->Open(0, fresh), FtDeviceNotFound);
 
     ftdi->SetAttached(true);
-    EXPECT_EQ(ftdi->GetQueueStatus(handle, n), FtIoError); // still dead: reopen needed
+    EXPECT_EQ(ftdi->GetQueueStatus(handle, n), FtDeviceNotFound); // still dead: reopen needed
     ASSERT_EQ(ftdi->Open(0, fresh), FtOk);
     EXPECT_NE(fresh, handle);
     EXPECT_EQ(ftdi->Close(handle), FtIoError); // the dead one is released all the same

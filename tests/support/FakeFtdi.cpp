@@ -41,7 +41,7 @@ FtStatus FakeFtdi::Open(int index, FtHandle& handle) {
     if (devices == 0) return FtDeviceNotFound;
     if (openFailures != 0) {
         if (openFailures > 0) --openFailures;
-        return FtDeviceNotOpened;
+        return openFailure;
     }
     open_ = handle = nextHandle_++;
     return FtOk;
@@ -56,6 +56,7 @@ FtStatus FakeFtdi::Close(FtHandle handle) {
 FtStatus FakeFtdi::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint32_t& got) {
     got = 0;
     if (FtStatus s = Record("Read", handle, n); s != FtOk) return s;
+    if (ended != FtOk) return ended;
     // A time-out of 0 takes what is there.
     const uint64_t deadline = clock_.NowMicros() + uint64_t{readTimeoutMs} * 1000;
     while (Ready() < n && clock_.NowMicros() < deadline) {
@@ -73,6 +74,7 @@ FtStatus FakeFtdi::Read(FtHandle handle, uint8_t* buffer, uint32_t n, uint32_t& 
 FtStatus FakeFtdi::Write(FtHandle handle, const uint8_t* buffer, uint32_t n, uint32_t& written) {
     written = 0;
     if (FtStatus s = Record("Write", handle, n ? buffer[0] : -1); s != FtOk) return s;
+    if (ended != FtOk) return ended;
     if (writeFails) return FtIoError;
     written_.insert(written_.end(), buffer, buffer + n);
     written = n;
@@ -132,6 +134,7 @@ FtStatus FakeFtdi::SetTimeouts(FtHandle handle, uint32_t readMs, uint32_t writeM
 FtStatus FakeFtdi::GetQueueStatus(FtHandle handle, uint32_t& rxCount) {
     rxCount = 0;
     if (FtStatus s = Record("GetQueueStatus", handle); s != FtOk) return s;
+    if (ended != FtOk) return ended;
     if (queueStatusFails) return FtIoError;
     rxCount = Ready();
     return FtOk;
@@ -141,6 +144,7 @@ FtStatus FakeFtdi::GetStatus(FtHandle handle, uint32_t& rxCount, uint32_t& txCou
                              uint32_t& events) {
     rxCount = txCount = events = 0;
     if (FtStatus s = Record("GetStatus", handle); s != FtOk) return s;
+    if (ended != FtOk) return ended;
     rxCount = Ready();
     return FtOk;
 }

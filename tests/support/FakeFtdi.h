@@ -27,6 +27,10 @@ public:
     // --- scripting ---
     uint32_t devices = 1;
     int openFailures = 0; // the next n opens fail; -1 = every open fails
+    platform::FtStatus openFailure = platform::FtDeviceNotOpened; // what such an open gives
+    // Not FtOk: the open device has ended so (FtDeviceNotFound unplugged, FtIoError given up),
+    // and every data call on it gives that.
+    platform::FtStatus ended = platform::FtOk;
     bool countFails = false;
     bool queueStatusFails = false;
     bool driverVersionFails = false;

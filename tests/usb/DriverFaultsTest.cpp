@@ -32,6 +32,7 @@ struct ErrorCase {
 const ErrorCase Eproto{-EPROTO, "EPROTO", "LIBUSB_ERROR_IO"};
 const ErrorCase Eilseq{-EILSEQ, "EILSEQ", "LIBUSB_ERROR_IO"};
 const ErrorCase Epipe{-EPIPE, "EPIPE", "LIBUSB_ERROR_PIPE"};
+const ErrorCase Eoverflow{-EOVERFLOW, "EOVERFLOW", "LIBUSB_ERROR_OVERFLOW"};
 
 std::string EndpointText(uint8_t endpoint) {
     return endpoint == In ? "0x81" : "0x02";
@@ -42,6 +43,7 @@ struct OneFailure {
     uint8_t endpoint;
     uint64_t afterBytes;
     ErrorCase error;
+    bool carriesData = false; // the failed transfer brought packets of the reply with it
 };
 
 void PrintTo(const OneFailure& c, std::ostream* os) {
@@ -54,15 +56,16 @@ std::string Name(const ::testing::TestParamInfo<OneFailure>& info) {
 
 class OneFailedTransfer : public DriverOnChip, public ::testing::WithParamInterface<OneFailure> {};
 
-// A single failed transfer costs a retry, nothing else: the reply comes whole, the next exchange
-// works, and the log says what happened.
+// A single failed transfer costs a retry, nothing else: the reply comes whole (what a failed
+// transfer brought with it once, neither lost nor twice), the next exchange works, and the log
+// says what happened.
 TEST_P(OneFailedTransfer, IsRetriedAndLosesNothing) {
     const OneFailure& c = GetParam();
     const Bytes reply = Counting(150); // about 160 ms on the line, in packets of the latency
     PlugResponder(reply);
     const FtHandle handle = Open();
     ASSERT_EQ(driver.SetTimeouts(handle, 2000, 500), FtOk);
-    bed->AddTransferFault({c.endpoint, c.error.error, c.afterBytes, 1});
+    bed->AddTransferFault({c.endpoint, c.error.error, c.afterBytes, 1, c.carriesData});
     Send(handle, {'x'}); // the responder ignores it
     Send(handle, {'a'});
     EXPECT_EQ(Receive(handle, 150), reply);
@@ -80,17 +83,20 @@ TEST_P(OneFailedTransfer, IsRetriedAndLosesNothing) {
                                    (stall ? ", halt cleared" : "") + ", tried again"));
 }
 
-INSTANTIATE_TEST_SUITE_P(AtEachPoint, OneFailedTransfer,
-                         ::testing::Values(OneFailure{"ReadBeforeTheReply", In, 0, Eproto},
-                                           OneFailure{"ReadBeforeTheReply", In, 0, Eilseq},
-                                           OneFailure{"ReadBeforeTheReply", In, 0, Epipe},
-                                           OneFailure{"ReadInTheReply", In, 62, Eproto},
-                                           OneFailure{"ReadInTheReply", In, 62, Eilseq},
-                                           OneFailure{"ReadInTheReply", In, 62, Epipe},
-                                           OneFailure{"WriteOfTheCommand", Out, 1, Eproto},
-                                           OneFailure{"WriteOfTheCommand", Out, 1, Eilseq},
-                                           OneFailure{"WriteOfTheCommand", Out, 1, Epipe}),
-                         Name);
+INSTANTIATE_TEST_SUITE_P(
+    AtEachPoint, OneFailedTransfer,
+    ::testing::Values(OneFailure{"ReadBeforeTheReply", In, 0, Eproto},
+                      OneFailure{"ReadBeforeTheReply", In, 0, Eilseq},
+                      OneFailure{"ReadBeforeTheReply", In, 0, Epipe},
+                      OneFailure{"ReadInTheReply", In, 62, Eproto},
+                      OneFailure{"ReadInTheReply", In, 62, Eilseq},
+                      OneFailure{"ReadInTheReply", In, 62, Epipe},
+                      OneFailure{"ReadCarryingTheReply", In, 0, Eoverflow, true},
+                      OneFailure{"ReadCarryingTheReplysEnd", In, 62, Eoverflow, true},
+                      OneFailure{"WriteOfTheCommand", Out, 1, Eproto},
+                      OneFailure{"WriteOfTheCommand", Out, 1, Eilseq},
+                      OneFailure{"WriteOfTheCommand", Out, 1, Epipe}),
+    Name);
 
 struct Broken {
     const char* name;
@@ -148,6 +154,89 @@ INSTANTIATE_TEST_SUITE_P(OnEitherEndpoint, BrokenChip,
                                            Broken{"ReadsStall", In, Epipe},
                                            Broken{"WritesFail", Out, Eilseq},
                                            Broken{"WritesStall", Out, Epipe}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Failures older than the window no longer count: spaced wider than the window they never end
+// the device, however many; as many close together do. With a window of 0 each failure counts
+// alone.
+struct WindowCase {
+    const char* name;
+    int windowMs;
+    int failuresToEnd;
+    int failures;
+    int spacingMs; // between one failure and the next
+    bool ends;
+};
+
+void PrintTo(const WindowCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FailureWindow : public DriverOnChip, public ::testing::WithParamInterface<WindowCase> {
+protected:
+    FailureWindow() : DriverOnChip(Options(GetParam())) {}
+    static LibFtdiDriverOptions Options(const WindowCase& c) {
+        LibFtdiDriverOptions options;
+        options.failureWindow = std::chrono::milliseconds(c.windowMs);
+        options.failuresToEnd = c.failuresToEnd;
+        return options;
+    }
+};
+
+TEST_P(FailureWindow, OnlyFailuresWithinItEndTheDevice) {
+    const WindowCase& c = GetParam();
+    const Bytes reply = Counting(20);
+    PlugResponder(reply);
+    const FtHandle handle = Open();
+    ASSERT_EQ(driver.SetTimeouts(handle, 2000, 500), FtOk);
+    if (c.spacingMs == 0) {
+        bed->AddTransferFault({In, -EPROTO, 0, c.failures});
+    } else {
+        for (int i = 0; i < c.failures; ++i) {
+            const size_t before = bed->FailedTransfers().size();
+            bed->AddTransferFault({In, -EPROTO, 0, 1});
+            const auto start = Clock::now();
+            while (bed->FailedTransfers().size() == before && MsSince(start) < 2000)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            ASSERT_EQ(bed->FailedTransfers().size(), before + 1) << "failure " << i;
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.spacingMs));
+        }
+    }
+    const auto start = Clock::now();
+    while (bed->FailedTransfers().size() < static_cast<size_t>(c.failures) && MsSince(start) < 2000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(bed->FailedTransfers().size(), static_cast<size_t>(c.failures));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the last one's retry
+
+    const uint8_t a = 'a';
+    uint32_t written = 0;
+    Bytes bytes(reply.size());
+    uint32_t got = 0;
+    const FtStatus wrote = driver.Write(handle, &a, 1, written);
+    const FtStatus read =
+        driver.Read(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), got);
+    const auto log = Log();
+    const bool givenUp = std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.find("the device is given up") != std::string::npos;
+    });
+    if (c.ends) {
+        EXPECT_TRUE(givenUp);
+        EXPECT_EQ(read, FtIoError);
+    } else {
+        EXPECT_FALSE(givenUp) << "failures outside the window ended the device";
+        EXPECT_EQ(wrote, FtOk);
+        EXPECT_EQ(read, FtOk);
+        EXPECT_EQ(bytes, reply);
+    }
+    driver.Close(handle);
+}
+
+INSTANTIATE_TEST_SUITE_P(Spacing, FailureWindow,
+                         ::testing::Values(WindowCase{"SpacedWiderThanTheWindow", 150, 4, 6, 300,
+                                                      false},
+                                           WindowCase{"CloseTogether", 150, 4, 4, 0, true},
+                                           WindowCase{"ZeroWindowEachAlone", 0, 2, 3, 0, false},
+                                           WindowCase{"ZeroWindowOneIsEnough", 0, 1, 1, 0, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Bytes that had come before the end are still counted and read; then the end's own status.

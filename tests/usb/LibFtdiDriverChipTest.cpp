@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/FileSystemCases.h"
 #include "tests/usb/DriverOnChip.h"
 
 namespace usbemu {
@@ -65,6 +66,32 @@ TEST_F(DriverOnChip, OpensTheChipByIndexOnceAndResetsIt) {
     EXPECT_EQ(driver.ReadEeprom(first, data), FtOk);
     EXPECT_STREQ(data.SerialNumber.data(), "TKCALBv1");
     EXPECT_EQ(driver.Close(first), FtOk);
+}
+
+// A user without write access to the device node (not in the group the udev rule names) still
+// sees the chip counted; its open is refused as such, not as a device held elsewhere.
+TEST_F(DriverOnChip, AnOpenWithoutAccessRightsSaysSo) {
+    Plug(CalbrixChip());
+    bed->DenyAccess();
+    {
+        testing_support::AsOrdinaryUser user;
+        if (!user.Switched()) GTEST_SKIP() << "root could not take another user's rights";
+        uint32_t count = 0;
+        ASSERT_EQ(driver.CountDevices(count), FtOk);
+        EXPECT_EQ(count, 1u);
+        FtHandle handle = 99;
+        EXPECT_EQ(driver.Open(0, handle), FtAccessDenied);
+        EXPECT_EQ(handle, 0u);
+    }
+    // (The preload library connects to the bed whether the node's open succeeds or not.)
+    EXPECT_THAT(bed->Events(), ::testing::Not(::testing::Contains("claim")));
+    // Held by another program is another refusal.
+    if (testing_support::AsOrdinaryUser::Root()) {
+        const FtHandle first = Open();
+        FtHandle second = 99;
+        EXPECT_EQ(driver.Open(0, second), FtDeviceNotOpened);
+        EXPECT_EQ(driver.Close(first), FtOk);
+    }
 }
 
 TEST_F(DriverOnChip, CloseReleasesTheChipAndTheHandleIsGone) {

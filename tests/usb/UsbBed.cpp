@@ -4,6 +4,8 @@
 
 #include <linux/usbdevice_fs.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -76,10 +78,11 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
 }
 
 std::string TransferText(uint8_t endpoint, int error) {
-    const char* name = error == -EPROTO   ? "EPROTO"
-                       : error == -EILSEQ ? "EILSEQ"
-                       : error == -EPIPE  ? "EPIPE"
-                                          : nullptr;
+    const char* name = error == -EPROTO      ? "EPROTO"
+                       : error == -EILSEQ    ? "EILSEQ"
+                       : error == -EPIPE     ? "EPIPE"
+                       : error == -EOVERFLOW ? "EOVERFLOW"
+                                             : nullptr;
     char text[40];
     if (name)
         std::snprintf(text, sizeof text, "0x%02X %s", endpoint, name);
@@ -186,6 +189,9 @@ UsbBed::UsbBed(std::unique_ptr<FtdiChip> chip) : chip_(std::move(chip)), startNs
 }
 
 UsbBed::~UsbBed() {
+    if (remover_.joinable()) remover_.join();
+    stopReleasing_ = true;
+    if (releaser_.joinable()) releaser_.join();
     GError* error = nullptr;
     if (!unplugged_) umockdev_testbed_detach_ioctl(testbed_, DeviceNode, &error);
     if (error) g_error_free(error);
@@ -223,11 +229,36 @@ void UsbBed::Fault(std::string text) {
     faults_.push_back(std::move(text));
 }
 
+void UsbBed::DenyAccess() {
+    gchar* root = umockdev_testbed_get_root_dir(testbed_);
+    const std::string folder = root;
+    g_free(root);
+    // Made by mkdtemp for its owner alone: every user may enter it, and make in it the sockets by
+    // which the preload library passes on the bed's device events (as any user may listen to
+    // udev's); the folders below it are everyone's to enter.
+    // The preload library reaches the bed through the node's socket for every open, also one
+    // that the node refuses: every user may connect to it.
+    if (::chmod(folder.c_str(), 01777) != 0 ||
+        ::chmod((folder + "/ioctl" + DeviceNode).c_str(), 0777) != 0 ||
+        ::chmod((folder + DeviceNode).c_str(), 0444) != 0)
+        throw std::runtime_error("the bed's device node keeps its rights: " +
+                                 std::string(std::strerror(errno)));
+    if (releaser_.joinable()) return;
+    releaser_ = std::thread([this] {
+        while (!stopReleasing_) {
+            for (int i = 0; i < 4; ++i) (void)::close(-1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+}
+
 void UsbBed::AddTransferFault(const TransferFault& fault) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (fault.endpoint != BulkIn && fault.endpoint != BulkOut)
         throw std::invalid_argument("the chip has bulk endpoints 0x81 and 0x02 only");
     if (fault.error >= 0) throw std::invalid_argument("a transfer fault is a negative errno");
+    if (fault.carriesData && fault.endpoint != BulkIn)
+        throw std::invalid_argument("only a transfer from the chip carries data to the host");
     transferFaults_.push_back(fault);
 }
 
@@ -246,16 +277,16 @@ std::vector<std::string> UsbBed::FailedTransfers() {
     return failed_;
 }
 
-int UsbBed::TransferError(uint8_t endpoint) {
+int UsbBed::TransferError(uint8_t endpoint, bool carrying) {
     int error = 0;
-    if (halted_.count(endpoint) != 0) {
+    if (halted_.count(endpoint) != 0 && !carrying) {
         error = -EPIPE;
     } else {
         const uint64_t moved = endpoint == BulkIn ? bytesIn_ : bytesOut_;
-        const auto it = std::find_if(transferFaults_.begin(), transferFaults_.end(),
-                                     [&](const TransferFault& f) {
-                                         return f.endpoint == endpoint && moved >= f.afterBytes;
-                                     });
+        const auto it = std::find_if(
+            transferFaults_.begin(), transferFaults_.end(), [&](const TransferFault& f) {
+                return f.endpoint == endpoint && moved >= f.afterBytes && f.carriesData == carrying;
+            });
         if (it == transferFaults_.end()) return 0;
         error = it->error;
         if (it->count > 0 && --it->count == 0) transferFaults_.erase(it);
@@ -266,25 +297,47 @@ int UsbBed::TransferError(uint8_t endpoint) {
     return error;
 }
 
+void UsbBed::UnplugAfter(uint8_t endpoint, uint64_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (endpoint != BulkIn && endpoint != BulkOut)
+        throw std::invalid_argument("the chip has bulk endpoints 0x81 and 0x02 only");
+    unplugAfter_ = {endpoint, bytes};
+}
+
+bool UsbBed::UnplugDue() const {
+    if (!unplugAfter_ || unplugged_) return false;
+    const uint64_t moved = unplugAfter_->first == BulkIn ? bytesIn_ : bytesOut_;
+    return moved >= unplugAfter_->second;
+}
+
 void UsbBed::Unplug() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (unplugged_) return;
-        unplugged_ = true;
         const uint64_t now = NowNs();
         Advance(now);
-        chip_->PowerOff();
-        // The host controller ends what was in flight; what had come stays in the buffer.
-        for (auto& urb : urbs_) {
-            if (urb->done) continue;
-            const int actual = urb->endpoint == BulkIn ? static_cast<int>(urb->in.data.size())
-                                                       : static_cast<int>(urb->outTaken);
-            if (urb->endpoint == BulkIn && actual > 0)
-                std::memcpy(urb->buffer->data, urb->in.data.data(), urb->in.data.size());
-            Finish(*urb, -ESHUTDOWN, actual, now);
-        }
-        events_.push_back("unplugged");
+        if (unplugged_) return; // an unplug asked for became due on the way
+        PowerOffLocked(now);
     }
+    RemoveFromSysfs();
+}
+
+void UsbBed::PowerOffLocked(uint64_t nowNs) {
+    unplugged_ = true;
+    chip_->PowerOff();
+    // The host controller ends what was in flight; what had come stays in the buffer.
+    for (auto& urb : urbs_) {
+        if (urb->done) continue;
+        const int actual = urb->endpoint == BulkIn ? static_cast<int>(urb->in.data.size())
+                                                   : static_cast<int>(urb->outTaken);
+        if (urb->endpoint == BulkIn && actual > 0)
+            std::memcpy(urb->buffer->data, urb->in.data.data(), urb->in.data.size());
+        Finish(*urb, -ESHUTDOWN, actual, nowNs);
+    }
+    events_.push_back("unplugged");
+}
+
+void UsbBed::RemoveFromSysfs() {
     umockdev_testbed_uevent(testbed_, sysPath_.c_str(), "remove");
     umockdev_testbed_remove_device(testbed_, sysPath_.c_str());
 }
@@ -504,9 +557,11 @@ uint64_t UsbBed::Advance(uint64_t nowNs) {
             if (!next) {
                 const auto& data = urb->in.data;
                 if (!data.empty()) std::memcpy(urb->buffer->data, data.data(), data.size());
-                bytesIn_ += DataBytes(data.size());
-                Finish(*urb, urb->in.overflow ? -EOVERFLOW : 0, static_cast<int>(data.size()),
-                       urb->in.doneNs);
+                const uint64_t carried = DataBytes(data.size());
+                int status = urb->in.overflow ? -EOVERFLOW : 0;
+                if (carried > 0 && status == 0) status = TransferError(BulkIn, true);
+                bytesIn_ += carried;
+                Finish(*urb, status, static_cast<int>(data.size()), urb->in.doneNs);
             } else {
                 lookAgain = std::min(lookAgain, *next);
             }
@@ -522,12 +577,22 @@ uint64_t UsbBed::Advance(uint64_t nowNs) {
                 {urb->buffer->data + urb->outTaken, length - urb->outTaken}, nowNs);
             urb->outTaken += taken;
             bytesOut_ += taken;
+            if (UnplugDue()) {
+                // The bytes reached the chip; nothing more does, and no answer comes back.
+                if (urb->outTaken == length) Finish(*urb, 0, static_cast<int>(length), nowNs);
+                break;
+            }
             if (urb->outTaken == length) {
                 Finish(*urb, 0, static_cast<int>(length), nowNs);
             } else if (const auto next = chip_->NextLineEventNs()) {
                 lookAgain = std::min(lookAgain, std::max(*next, nowNs));
             }
         }
+    }
+    if (!unplugged_ && UnplugDue()) {
+        PowerOffLocked(nowNs);
+        if (!remover_.joinable()) remover_ = std::thread([this] { RemoveFromSysfs(); });
+        return UINT64_MAX;
     }
     // With a read in flight the chip has already been brought up to now packet by packet.
     if (!inFlight) chip_->CatchUp(nowNs);

@@ -8,6 +8,7 @@
 // The process must run under umockdev's preload library (LD_PRELOAD=libumockdev-preload.so.0).
 // The handler runs on umockdev's own thread; a lock keeps the chip for one side at a time.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -16,6 +17,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -35,11 +37,16 @@ namespace usbemu {
 // `afterBytes` data bytes have gone that way, and the `count` - 1 after it (-1: every one from
 // then on). A failed transfer moves no data: the chip keeps what it had for the next one, as the
 // packet the host did not acknowledge stays in a real chip.
+// With `carriesData` (bulk IN only) the fault takes instead the first transfer from then on that
+// brings data, and fails it only at its end: the host gets the packets that came, with the error,
+// as a host controller ends a transfer at a packet it could not take. libusb passes such data on
+// for -EOVERFLOW (the device babbled); for the bus errors it drops it.
 struct TransferFault {
     uint8_t endpoint = 0;
     int error = 0; // a negative errno
     uint64_t afterBytes = 0;
     int count = 1;
+    bool carriesData = false;
 };
 
 class UsbBed {
@@ -58,6 +65,15 @@ public:
     // The chip leaves the bus: its device loses power, transfers in flight end as on a real
     // unplug, every later request fails, and the device is gone from sysfs.
     void Unplug();
+    // The same, at once when `bytes` data bytes have gone through `endpoint` (the chip has taken
+    // them from the host, or the host has got them), before the device can answer a byte more.
+    void UnplugAfter(uint8_t endpoint, uint64_t bytes);
+
+    // The device node may be read but not written by any user, as a node that no udev rule has
+    // given to the user's group; the bed's folders are open to every user. A user other than
+    // root then finds the device listed and has its open refused (libusb: LIBUSB_ERROR_ACCESS).
+    // Root is not bound by the mode: a test run as root opens it as another user.
+    void DenyAccess();
 
     void AddTransferFault(const TransferFault& fault);
     // The transfers that faults or a halt failed, as "0x81 EPROTO" ..., in order, and when the
@@ -106,8 +122,14 @@ private:
     void Discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     void ClearHalt(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
     // The error a transfer on `endpoint` starting now ends with, from a halt or a fault; 0 for
-    // none.
-    int TransferError(uint8_t endpoint);
+    // none. With `carrying`, that of a fault that fails an IN transfer which brought data.
+    int TransferError(uint8_t endpoint, bool carrying = false);
+    // Whether an unplug asked for by UnplugAfter is due now.
+    bool UnplugDue() const;
+    // The chip loses power and what is in flight ends; the bed's lock is held.
+    void PowerOffLocked(uint64_t nowNs);
+    // The device leaves sysfs, as the kernel tells udev; without the bed's lock.
+    void RemoveFromSysfs();
     // Moves every transfer in flight on as far as now; the earliest time one may be done.
     uint64_t Advance(uint64_t nowNs);
     void Finish(Urb& urb, int status, int actual, uint64_t atNs);
@@ -121,6 +143,14 @@ private:
     std::string sysPath_;
     uint64_t startNs_ = 0;
     bool unplugged_ = false;
+    std::optional<std::pair<uint8_t, uint64_t>> unplugAfter_;
+    // Takes a due unplug out of sysfs, away from the handler's thread whose request made it due.
+    std::thread remover_;
+    // While opens are refused: umockdev 0.17's preload library keeps what it set up for an open
+    // of the node that failed, under the fd -1, and holds 50 such at most; closing fd -1 (which
+    // reaches only the preload) lets one go. A program that tries hundreds of opens needs that.
+    std::thread releaser_;
+    std::atomic<bool> stopReleasing_{false};
     UMockdevIoctlClient* claimant_ = nullptr; // the open file holding interface 0
     std::deque<std::unique_ptr<Urb>> urbs_;
     std::vector<std::string> faults_;

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "boardtester/Main.h"
 #include "interface/Certificate.h"
 #include "interface/CertificateBackground.h"
+#include "interface/ColorLabel.h"
 #include "interface/Main.h"
 #include "interface/widgets/ImageControl.h"
 #include "platform/LibFtdiDriver.h"
@@ -32,6 +34,7 @@
 #include "simulator/SimulatedFtdi.h"
 #include "simulator/SwitchBoardFixture.h"
 #include "tests/boardtester/FakePortCtl.h"
+#include "tests/support/FileSystemCases.h"
 #include "tests/support/TestServices.h"
 #include "tests/usb/UsbBed.h"
 
@@ -377,7 +380,7 @@ double MsSinceFirstFailure(UsbBed& bed) {
 }
 
 // A chip that fails every transfer from the middle of the run on still ends it within seconds:
-// the box is reported as not responding and the test stops, as when it is unplugged.
+// the operator is told that the box's link was lost, once, and the test stops.
 TEST_F(WholeStack, CalbrixStopsSoonWhenTheChipStaysBroken) {
     bed = std::make_unique<UsbBed>(CalbrixChip());
     bed->AddTransferFault({In, -EPROTO, 450, -1});
@@ -385,9 +388,8 @@ TEST_F(WholeStack, CalbrixStopsSoonWhenTheChipStaysBroken) {
     const Seen real = ConnectAndRun(clock, driver, true);
     const double tookMs = MsSinceFirstFailure(*bed);
     EXPECT_TRUE(real.connected);
-    ASSERT_FALSE(real.boxes.empty());
-    EXPECT_THAT(real.boxes.front(), HasSubstr("not responding"));
-    EXPECT_EQ(real.boxes.back(), "warning: Test stopped");
+    EXPECT_EQ(real.boxes, (Lines{"warning: Calbrix box USB link lost (too many transfer errors)",
+                                 "warning: Test stopped"}));
     EXPECT_GE(tookMs, 0) << "the chip never failed";
     EXPECT_LT(tookMs, 3000); // the port's closing pause of 1 s included
     EXPECT_EQ(bed->FailedTransfers().size(), 4u);
@@ -419,18 +421,190 @@ INSTANTIATE_TEST_SUITE_P(AtEachPoint, RelmoraOnANoisyBus,
                                            RunFault{"ReadInTheStream", In, 12000, -EPIPE}),
                          FaultName);
 
-// Broken from the middle of the stream on: the run stops at once with the configuration being
-// received named, instead of waiting out ten seconds a byte.
+// What the log of a run that lost its fixture ends with: the link lost, and no diagnosis of the
+// bytes that never came (no configuration blamed, no short circuit suspected).
+void ExpectLinkLostAtTheEnd(const Lines& log, const std::string& why) {
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_THAT(log[log.size() - 3], ::testing::StartsWith("Measures : "));
+    EXPECT_EQ(log[log.size() - 2], "");
+    EXPECT_EQ(log.back(), "Test hardware USB link lost (" + why + ")");
+    for (const auto& line : log) {
+        EXPECT_THAT(line, ::testing::Not(HasSubstr("No reply")));
+        EXPECT_THAT(line, ::testing::Not(HasSubstr("short circuits")));
+        EXPECT_THAT(line, ::testing::Not(HasSubstr("anomal")));
+    }
+}
+
+// Broken from the middle of the stream on: the run stops at once, saying so, instead of
+// waiting out ten seconds a byte.
 TEST_F(WholeStack, RelmoraStopsSoonWhenTheChipStaysBroken) {
     bed = std::make_unique<UsbBed>(RoomyFixtureChip());
     bed->AddTransferFault({In, -EPROTO, 12000, -1});
     RealClock clock;
     const Lines log = RelmoraLog(clock, driver);
     const double tookMs = MsSinceFirstFailure(*bed);
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_THAT(log[log.size() - 3], HasSubstr("No reply from hardware for I/O configuration"));
+    ExpectLinkLostAtTheEnd(log, "too many transfer errors");
     EXPECT_GE(tookMs, 0) << "the chip never failed";
     EXPECT_LT(tookMs, 3000); // the port's closing pause of 1 s included
+}
+
+// The fixture unplugged in the middle of the stream: the log says so.
+TEST_F(WholeStack, RelmoraToldTheFixtureWasUnpluggedMidStream) {
+    bed = std::make_unique<UsbBed>(RoomyFixtureChip());
+    bed->UnplugAfter(In, 12000);
+    RealClock clock;
+    const auto start = std::chrono::steady_clock::now();
+    const Lines log = RelmoraLog(clock, driver);
+    ExpectLinkLostAtTheEnd(log, "unplugged");
+    // Some 12000 bytes at 38400 baud, then no wait for bytes that cannot come.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
+}
+
+// Calbrix over the emulated chip in real time, its window kept for the test to look at; the
+// main window's timer is left to the test to tick.
+class CalbrixOnTheBed {
+public:
+    explicit CalbrixOnTheBed(FtdiDriver& driver)
+        : p_(clock_), services_(p_.ServicesWith(driver)), frm(services_) {
+        frm.Timer1->SetEnabled(false);
+    }
+    ~CalbrixOnTheBed() {
+        if (frm.Port) frm.Port->Close();
+    }
+    Lines Boxes() const {
+        Lines boxes;
+        for (const auto& shown : p_.boxes.History())
+            boxes.push_back(std::string(Name(shown.Request.Icon)) + ": " + shown.Request.Text);
+        return boxes;
+    }
+    Lines Report() const {
+        Lines lines;
+        for (const auto& line : frm.ReportLines()) lines.push_back(line.Text);
+        return lines;
+    }
+    void RunContinuity() {
+        frm.CableLst->setCurrentIndex(frm.CableLst->findText("Cable 24 wires straight"));
+        frm.CableLstChange();
+        frm.CheckBoxIso->setChecked(false);
+        frm.CheckBoxTOs->setChecked(false);
+        frm.StartBtnClick();
+    }
+    void Ticks(int n) {
+        for (int i = 0; i < n; ++i) frm.Timer1Timer();
+    }
+    // The next tick of the timer ends the connection as a Disconnect does, and later ticks
+    // show nothing more.
+    void ExpectDisconnectedByTheNextTick() {
+        const Lines told = Boxes();
+        Ticks(1);
+        ExpectDisconnected();
+        Ticks(20);
+        EXPECT_EQ(Boxes(), told);
+    }
+    // The disconnected display, as after a Disconnect.
+    void ExpectDisconnected() {
+        EXPECT_FALSE(frm.Connected);
+        EXPECT_FALSE(frm.DisconnectRequested);
+        EXPECT_EQ(frm.Port->GetPortNumber(), 0);
+        EXPECT_EQ(frm.StaticTextStatus->text().toStdString(), "OFF");
+        for (const auto* label :
+             {frm.StaticTextVersion, frm.StaticTextBatt, frm.StaticText5V, frm.StaticTextSwNb})
+            EXPECT_EQ(label->text().toStdString(), "-") << label->objectName().toStdString();
+        EXPECT_FALSE(frm.StartBtn->isEnabled());
+        EXPECT_TRUE(frm.PowerBtn->isEnabled());
+        EXPECT_EQ(frm.PowerBtn->text().toStdString(), " Connect ");
+    }
+
+private:
+    RealClock clock_;
+    Platform p_;
+    Services services_;
+
+public:
+    TMainFrm frm;
+};
+
+const std::string Unplugged = "warning: Calbrix box USB link lost (unplugged)";
+
+// Unplugged while the connect waits for the switch-board reply ('N', its fifth byte to the
+// box): no board is listed from the reply that never came, the operator is told of the unplug
+// once, and the window ends disconnected.
+TEST_F(WholeStack, CalbrixUnpluggedAtTheSwitchBoardQueryIsToldSo) {
+    bed = std::make_unique<UsbBed>(CalbrixChip());
+    bed->UnplugAfter(Out, 5);
+    CalbrixOnTheBed calbrix(driver);
+    calbrix.frm.PowerBtnClick();
+    EXPECT_EQ(calbrix.Boxes(), Lines{Unplugged});
+    EXPECT_EQ(calbrix.Report(), Lines{}) << "switch boards listed from a reply that never came";
+    EXPECT_EQ(calbrix.frm.StaticTextStatus->text().toStdString(), "OFF");
+    calbrix.ExpectDisconnectedByTheNextTick();
+}
+
+// Unplugged in the middle of a continuity run: told once (no box for the relays' reset, which is
+// not tried), the run ends stopped as when the box gives up, and the connection ends once the
+// run has.
+TEST_F(WholeStack, CalbrixUnpluggedDuringARunIsToldSoOnce) {
+    bed = std::make_unique<UsbBed>(CalbrixChip());
+    bed->UnplugAfter(Out, 400);
+    CalbrixOnTheBed calbrix(driver);
+    calbrix.frm.PowerBtnClick();
+    ASSERT_TRUE(calbrix.frm.Connected);
+    calbrix.RunContinuity();
+    EXPECT_EQ(calbrix.Boxes(), (Lines{Unplugged, "warning: Test stopped"}));
+    const Lines report = calbrix.Report();
+    ASSERT_GE(report.size(), 4u);
+    EXPECT_EQ(Lines(report.end() - 4, report.end()),
+              (Lines{"Test stopped", std::string(48, '='), "", ""}));
+    EXPECT_TRUE(calbrix.frm.DisconnectRequested);
+    calbrix.ExpectDisconnectedByTheNextTick();
+}
+
+// Unplugged while connected and idle: the timer's next supply reading finds it, the operator is
+// told once, and the window shows the disconnected state instead of the last values.
+TEST_F(WholeStack, CalbrixUnpluggedWhileIdleEndsTheConnection) {
+    bed = std::make_unique<UsbBed>(CalbrixChip());
+    CalbrixOnTheBed calbrix(driver);
+    calbrix.frm.PowerBtnClick();
+    ASSERT_TRUE(calbrix.frm.Connected);
+    ASSERT_EQ(calbrix.frm.StaticTextStatus->text().toStdString(), "Connected");
+    ASSERT_EQ(calbrix.Boxes(), Lines{});
+    bed->Unplug();
+    calbrix.Ticks(10); // the tenth reads the supplies
+    EXPECT_EQ(calbrix.Boxes(), Lines{Unplugged});
+    calbrix.ExpectDisconnectedByTheNextTick();
+}
+
+// An operator who may not use the USB device (not in the group the udev rule gives it to) is
+// told why the port did not open, and what to do, by both programs.
+TEST_F(WholeStack, NoAccessToTheDeviceIsToldWithWhatToDo) {
+    const std::string reason =
+        "(USB device access denied: join the group plugdev and log in again)";
+    {
+        bed = std::make_unique<UsbBed>(CalbrixChip());
+        bed->DenyAccess();
+        CalbrixOnTheBed calbrix(driver);
+        {
+            testing_support::AsOrdinaryUser user;
+            if (!user.Switched()) GTEST_SKIP() << "root could not take another user's rights";
+            calbrix.frm.PowerBtnClick();
+        }
+        EXPECT_EQ(calbrix.Boxes(), Lines{"warning: Unable to open port\n" + reason});
+        EXPECT_EQ(calbrix.frm.StaticTextStatus->text().toStdString(), "OFF");
+        bed.reset();
+    }
+    bed = std::make_unique<UsbBed>(FixtureChip());
+    bed->DenyAccess();
+    RealClock clock;
+    Platform p(clock);
+    Services services = p.ServicesWith(driver);
+    boardtester_tests::FakePortCtlFactory serialPorts;
+    relmora::TMainFrm frm(services, serialPorts);
+    frm.PortComboBox->setCurrentText("USB");
+    {
+        testing_support::AsOrdinaryUser user;
+        frm.TestButtonClick();
+    }
+    EXPECT_EQ(frm.LogLines(), (Lines{"Unable to open USB port", reason}));
 }
 
 } // namespace
