@@ -451,12 +451,14 @@ FtStatus LibFtdiDriver::Purge(FtHandle handle, uint32_t mask) {
             dev->rx.clear(); // what the ended device left is dropped all the same
             return dev->end;
         }
-        if (!flushed) return FtIoError;
+        // One failed control transfer is this call's failure, not the device's end, which
+        // only the reader's transfers decide (FtIoError is that end's).
+        if (!flushed) return FtOtherError;
         dev->rx.clear();
         dev->dropping = false;
     }
     if (mask & FtPurgeTx) {
-        if (ftdi_tcoflush(dev->ctx.get()) < 0) return FtIoError;
+        if (ftdi_tcoflush(dev->ctx.get()) < 0) return FtOtherError;
     }
     return FtOk;
 }

@@ -254,8 +254,8 @@ void UsbBed::DenyAccess() {
 
 void UsbBed::AddTransferFault(const TransferFault& fault) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (fault.endpoint != BulkIn && fault.endpoint != BulkOut)
-        throw std::invalid_argument("the chip has bulk endpoints 0x81 and 0x02 only");
+    if (fault.endpoint != 0 && fault.endpoint != BulkIn && fault.endpoint != BulkOut)
+        throw std::invalid_argument("the chip has endpoints 0, 0x81 and 0x02 only");
     if (fault.error >= 0) throw std::invalid_argument("a transfer fault is a negative errno");
     if (fault.carriesData && fault.endpoint != BulkIn)
         throw std::invalid_argument("only a transfer from the chip carries data to the host");
@@ -293,6 +293,20 @@ int UsbBed::TransferError(uint8_t endpoint, bool carrying) {
         if (error == -EPIPE) halted_.insert(endpoint);
     }
     failed_.push_back(TransferText(endpoint, error));
+    if (!firstFailure_) firstFailure_ = std::chrono::steady_clock::now();
+    return error;
+}
+
+int UsbBed::ControlError(const ControlSetup& setup) {
+    const auto it =
+        std::find_if(transferFaults_.begin(), transferFaults_.end(), [&](const TransferFault& f) {
+            return f.endpoint == 0 && f.request == setup.request && f.value == setup.value &&
+                   bytesOut_ >= f.afterBytes;
+        });
+    if (it == transferFaults_.end()) return 0;
+    const int error = it->error;
+    if (it->count > 0 && --it->count == 0) transferFaults_.erase(it);
+    failed_.push_back(TransferText(0, error));
     if (!firstFailure_) firstFailure_ = std::chrono::steady_clock::now();
     return error;
 }
@@ -470,6 +484,7 @@ void UsbBed::SyncControl(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     const bool in = (setup.requestType & 0x80) != 0;
     std::span<const uint8_t> out;
     if (!in && stage) out = {stage->data, static_cast<size_t>(stage->data_len)};
+    if (const int error = ControlError(setup)) return Complete(client, -1, -error);
     const auto answer = chip_->Control(setup, out, NowNs());
     if (!answer) return Complete(client, -1, EPIPE);
     if (in && !answer->empty()) std::memcpy(stage->data, answer->data(), answer->size());
@@ -505,6 +520,12 @@ void UsbBed::Submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
         const bool in = (setup.requestType & 0x80) != 0;
         std::span<const uint8_t> out;
         if (!in) out = {b + 8, setup.length};
+        if (const int error = ControlError(setup)) {
+            Finish(*urb, error, 0, now);
+            urbs_.push_back(std::move(urb));
+            Advance(now);
+            return Complete(client, 0, 0);
+        }
         const auto answer = chip_->Control(setup, out, now);
         if (!answer) {
             Finish(*urb, -EPIPE, 0, now);

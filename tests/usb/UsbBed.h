@@ -41,12 +41,17 @@ namespace usbemu {
 // brings data, and fails it only at its end: the host gets the packets that came, with the error,
 // as a host controller ends a transfer at a packet it could not take. libusb passes such data on
 // for -EOVERFLOW (the device babbled); for the bus errors it drops it.
+// On endpoint 0 the fault takes control transfers of one request instead (the setup's bRequest
+// and wValue), the bytes counted those that went out on the bulk endpoint: the request fails as
+// the bus failed it, the chip never sees it, and the device goes on.
 struct TransferFault {
     uint8_t endpoint = 0;
     int error = 0; // a negative errno
     uint64_t afterBytes = 0;
     int count = 1;
     bool carriesData = false;
+    uint8_t request = 0; // endpoint 0 only
+    uint16_t value = 0;
 };
 
 class UsbBed {
@@ -124,6 +129,8 @@ private:
     // The error a transfer on `endpoint` starting now ends with, from a halt or a fault; 0 for
     // none. With `carrying`, that of a fault that fails an IN transfer which brought data.
     int TransferError(uint8_t endpoint, bool carrying = false);
+    // The same for a control transfer of `setup`.
+    int ControlError(const ControlSetup& setup);
     // Whether an unplug asked for by UnplugAfter is due now.
     bool UnplugDue() const;
     // The chip loses power and what is in flight ends; the bed's lock is held.

@@ -372,6 +372,39 @@ INSTANTIATE_TEST_SUITE_P(AtEachPoint, CalbrixOnANoisyBus,
                                            RunFault{"WriteInTheRun", Out, 400, -EPIPE}),
                          FaultName);
 
+// A control transfer that fails once (the purge after the open, the line's DTR) is that
+// request's failure: the connect and the run go on as over a sound bus, and no lost link is
+// told.
+TEST_F(WholeStack, AFailedControlTransferIsNoLostLink) {
+    const Seen& simulated = SimulatedCalbrixRun();
+    ASSERT_TRUE(simulated.connected);
+    const struct {
+        const char* what;
+        uint8_t request;
+        uint16_t value;
+    } cases[] = {
+        {"the purge of what the chip holds for the host", 0x00, 2},
+        {"DTR set", 0x01, 0x0101},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bed = std::make_unique<UsbBed>(CalbrixChip());
+        TransferFault fault;
+        fault.endpoint = 0;
+        fault.error = -EPROTO;
+        fault.request = c.request;
+        fault.value = c.value;
+        bed->AddTransferFault(fault);
+        RealClock clock;
+        const Seen real = ConnectAndRun(clock, driver, true);
+        EXPECT_TRUE(real.connected);
+        EXPECT_EQ(real.boxes, simulated.boxes);
+        EXPECT_EQ(real.report, simulated.report);
+        EXPECT_THAT(bed->FailedTransfers(), ElementsAre("0x00 EPROTO"));
+        bed.reset();
+    }
+}
+
 double MsSinceFirstFailure(UsbBed& bed) {
     const auto first = bed.FirstFailure();
     if (!first) return -1;
