@@ -554,8 +554,9 @@ void SaveTurn::Replace(std::string_view bytes) {
     if (const int error = WriteAll(fd, bytes, 0)) failWith(error);
     if (::fsync(fd) != 0) failWith(errno);
     if (const int error = made.RenameOver(target)) {
-        // A file that is a mount point of its own (a bind mount) is not renamed over.
-        if (exists_ && (error == EBUSY || error == EXDEV)) {
+        // A file that is a mount point of its own (a bind mount) is not renamed over, and a
+        // name that leaves no room for the new file's is not given it.
+        if (exists_ && (error == EBUSY || error == EXDEV || error == ENAMETOOLONG)) {
             made.Discard();
             return WriteInPlace(bytes);
         }

@@ -14,7 +14,8 @@
 // In place: where that cannot be done although the file itself may be written (a folder this
 // user may not add to, a file of another owner that the rename would take over, an attribute
 // this user cannot give the new file, a file that is a mount point and cannot be renamed over,
-// a file with a second hard link that a rename would split), the file is written over, synced.
+// a file with a second hard link that a rename would split, a name too long to leave room for
+// the new file's), the file is written over, synced.
 // A longer text takes its room first, so that a full disk leaves the old file as it was. This
 // way is not whole: a kill midway, or a copy-on-write file system out of room, can leave the
 // file part old, part new, and an error says so where that may have happened.

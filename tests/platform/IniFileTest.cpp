@@ -638,6 +638,21 @@ TEST_F(IniFileTest, AFileWithASecondLinkIsWrittenInPlace) {
     EXPECT_EQ(Leftovers(), 1); // the other name, and nothing else
 }
 
+TEST_F(IniFileTest, AFileWhoseNameLeavesNoRoomForTheNewFilesIsWrittenInPlace) {
+    // The new file's hidden name is longer than the file's: where it would pass the longest
+    // name the system takes, an existing file is written over in place instead.
+    for (const size_t length : {size_t{230}, size_t{240}, size_t{255}}) {
+        SCOPED_TRACE(length);
+        const std::string named = folder + "/" + std::string(length - 4, 'r') + ".rtf";
+        std::ofstream(named, std::ios::binary) << "old report";
+        EXPECT_NO_THROW(ReplaceFileContents(named, "new report"));
+        std::ifstream in(named, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new report");
+        EXPECT_EQ(Leftovers(), 1) << "nothing beside the report";
+        fs::remove(named);
+    }
+}
+
 TEST_F(IniFileTest, AnotherOwnersFileIsReplacedOnlyWhereItsOwnerStays) {
     if (!testing_support::AsOrdinaryUser::Root())
         GTEST_SKIP() << "only root can give a file to another owner";
