@@ -627,24 +627,34 @@ TEST_F(PackageOnABench, UpgradesAndReinstallsKeepTheOperatorsDefinitionsAndPurge
     EXPECT_FALSE(QFileInfo::exists(bench.Path("etc/calbrix")));
 }
 
+// A package of `files` (paths in it, with their bytes) built in `folder`; its file name, or
+// the empty text when dpkg-deb failed.
+QString PackageOf(const QString& folder, const QString& name, const QString& version,
+                  const QMap<QString, QByteArray>& files) {
+    const QString tree = folder + "/" + name + "-tree";
+    if (!QDir().mkpath(tree + "/DEBIAN")) return {};
+    const QString arch = Execute("dpkg", {"--print-architecture"}).output.trimmed();
+    const QByteArray control = "Package: " + name.toUtf8() + "\nVersion: " + version.toUtf8() +
+                               "\nArchitecture: " + arch.toUtf8() +
+                               "\nMaintainer: Tolvex test equipment <support@tolvex.example>\n"
+                               "Description: " + name.toUtf8() + "\n a package of the test\n";
+    if (!Write(tree + "/DEBIAN/control", control)) return {};
+    for (auto it = files.begin(); it != files.end(); ++it) {
+        const QString path = tree + "/" + it.key();
+        if (!QDir().mkpath(QFileInfo(path).path()) || !Write(path, it.value())) return {};
+    }
+    const QString deb = folder + "/" + name + "_" + version + ".deb";
+    return Execute("dpkg-deb", {"--root-owner-group", "-b", tree, deb}).exitCode == 0 ? deb
+                                                                                      : QString();
+}
+
 // The older package: the samples in the program folder, where root put the bench's own
 // definitions and changed a sample, and a certificate title beside the program.
 QString OlderPackage(const QString& folder) {
-    const QString tree = folder + "/tree";
-    const QString programDir = tree + "/usr/lib/calbrix";
-    if (!QDir().mkpath(tree + "/DEBIAN") || !QDir().mkpath(programDir + "/Tests")) return {};
-    const QString arch = Execute("dpkg", {"--print-architecture"}).output.trimmed();
-    const QByteArray control = "Package: calbrix\nVersion: 1.0.0\nArchitecture: " + arch.toUtf8() +
-                               "\nMaintainer: Tolvex test equipment <support@tolvex.example>\n"
-                               "Description: cable tester\n the package before\n";
-    if (!Write(tree + "/DEBIAN/control", control) || !Write(programDir + "/calbrix", "#!/bin/sh\n"))
-        return {};
+    QMap<QString, QByteArray> files = {{"usr/lib/calbrix/calbrix", "#!/bin/sh\n"}};
     for (const QString& name : FilesIn(QString(SOURCE_DIR) + "/Tests"))
-        if (!QFile::copy(QString(SOURCE_DIR) + "/Tests/" + name, programDir + "/Tests/" + name))
-            return {};
-    const QString deb = folder + "/calbrix_1.0.0.deb";
-    return Execute("dpkg-deb", {"--root-owner-group", "-b", tree, deb}).exitCode == 0 ? deb
-                                                                                      : QString();
+        files["usr/lib/calbrix/Tests/" + name] = Contents(QString(SOURCE_DIR) + "/Tests/" + name);
+    return PackageOf(folder, "calbrix", "1.0.0", files);
 }
 
 // In the program folder of the older package: a sample that root changed and a definition of
@@ -702,9 +712,12 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) 
     EXPECT_EQ(fs::read_symlink(Str(bench.Path("usr/lib/calbrix/CertifTitle.txt"))),
               "/etc/calbrix/CertifTitle.txt");
     EXPECT_EQ(Contents(bench.Path("etc/calbrix/CertifTitle.txt")), "Shop title\r\n");
-    // Nothing is left aside.
+    // Nothing is left aside, and no note of the upgrade.
     EXPECT_EQ(QDir(bench.Path("usr/lib/calbrix")).entryList({"*.dpkg-backup"}, QDir::AllEntries),
               QStringList());
+    EXPECT_EQ(QDir(bench.Path("var/lib/calbrix"))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"Tests", "samples-offered"}));
 
     const QString tests = bench.Path("var/lib/calbrix/Tests");
     QMap<QString, QByteArray> expected = samples;
@@ -749,6 +762,55 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderKeepsTheFolderThatARemovedP
     EXPECT_EQ(QDir(bench.Path("var/lib/calbrix")).entryList({"*.dpkg-backup"}, QDir::AllEntries),
               QStringList());
     EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
+}
+
+// An upgrade from the program folder that found a name and its .dpkg-old both taken in the
+// operators' folder leaves the rest of the old folder aside. A later upgrade that fails puts
+// back only what its own preinst moved: the program folder keeps its link, that folder stays.
+TEST_F(PackageOnABench, AFailedUpgradePutsBackOnlyWhatItMovedAside) {
+    ScratchRoot bench;
+    ASSERT_TRUE(bench.Ready());
+    const QString tests = bench.Path("var/lib/calbrix/Tests");
+    const Ran newer = bench.Dpkg({"-i", deb_()});
+    ASSERT_EQ(newer.exitCode, 0) << Str(newer.output);
+    ASSERT_TRUE(Write(tests + "/" + OlderOwn, "2 98\r\n") &&
+                Write(tests + "/" + OlderOwn + ".dpkg-old", "3 99\r\n"));
+    ASSERT_EQ(bench.Dpkg({"-r", "calbrix"}).exitCode, 0);
+    QTemporaryDir older;
+    ASSERT_TRUE(older.isValid());
+    ASSERT_EQ(InstallTheOlderPackageAndChangeIt(bench, older.path()), "");
+    const Ran upgrade = bench.Dpkg({"-i", deb_()});
+    ASSERT_EQ(upgrade.exitCode, 0) << Str(upgrade.output);
+    ASSERT_TRUE(upgrade.output.contains("are left in /usr/lib/calbrix/Tests.dpkg-backup"))
+        << Str(upgrade.output);
+    const QString left = bench.Path("usr/lib/calbrix/Tests.dpkg-backup");
+    ASSERT_EQ(Snapshot(left), (QMap<QString, QByteArray>{{OlderOwn, "1 97\r\n"}}));
+    const QMap<QString, QByteArray> operators = Snapshot(tests);
+
+    // The next build fails to unpack: its new sample is a file of another package.
+    const QString newSample = "Cable 2 wires.txt";
+    const QString other = PackageOf(older.path(), "bench-extras", "1",
+                                    {{"usr/share/calbrix/Tests/" + newSample, "1 97\n"}});
+    ASSERT_FALSE(other.isEmpty());
+    ASSERT_EQ(bench.Dpkg({"-i", other}).exitCode, 0);
+    QTemporaryDir later;
+    ASSERT_TRUE(later.isValid());
+    const QString laterDeb =
+        LaterPackage(deb_(), later.path(), ThePackage().version + ".1", newSample, "1 97\n");
+    ASSERT_FALSE(laterDeb.isEmpty());
+    const Ran failed = bench.Dpkg({"-i", laterDeb});
+    ASSERT_NE(failed.exitCode, 0) << Str(failed.output);
+    ASSERT_TRUE(failed.output.contains("trying to overwrite")) << Str(failed.output);
+
+    EXPECT_EQ(Str(bench.State()), "ii");
+    EXPECT_EQ(Str(bench.Version()), Str(ThePackage().version));
+    std::error_code error;
+    EXPECT_EQ(fs::read_symlink(Str(bench.Path("usr/lib/calbrix/Tests")), error),
+              "/var/lib/calbrix/Tests")
+        << error.message();
+    EXPECT_EQ(Snapshot(left), (QMap<QString, QByteArray>{{OlderOwn, "1 97\r\n"}}));
+    EXPECT_EQ(Snapshot(tests), operators) << Names(Snapshot(tests));
+    EXPECT_EQ(bench.Dpkg({"--purge", "calbrix", "bench-extras"}).exitCode, 0);
 }
 
 } // namespace
