@@ -627,6 +627,51 @@ TEST_F(PackageOnABench, UpgradesAndReinstallsKeepTheOperatorsDefinitionsAndPurge
     EXPECT_FALSE(QFileInfo::exists(bench.Path("etc/calbrix")));
 }
 
+// A configure stopped while it makes the operators' folder (killed just after the folder came
+// to be): the next configure makes it whole, with the group, the mode and the default ACL; a
+// purge instead leaves nothing of it.
+TEST_F(PackageOnABench, AConfigureStoppedWhileMakingTheFolderMakesItWholeTheNextTime) {
+    const auto installStopped = [](const ScratchRoot& bench) -> std::string {
+        const QString stub = bench.Path("stub/chgrp");
+        if (!Write(stub, "#!/bin/sh\nkill -KILL $PPID\n") || ::chmod(stub.toLocal8Bit(), 0755))
+            return "no stub chgrp";
+        const Ran stopped = bench.Dpkg({"-i", deb_()});
+        if (!QFile::remove(stub)) return "the stub chgrp stays";
+        if (stopped.exitCode == 0) return "the configure went through: " + Str(stopped.output);
+        return bench.State() == "iF" ? "" : "not half-configured: " + Str(bench.State());
+    };
+    {
+        ScratchRoot bench;
+        ASSERT_TRUE(bench.Ready());
+        ASSERT_EQ(installStopped(bench), "");
+        const Ran again = bench.Dpkg({"--configure", "calbrix"});
+        ASSERT_EQ(again.exitCode, 0) << Str(again.output);
+        EXPECT_EQ(Str(bench.State()), "ii");
+        const QString tests = bench.Path("var/lib/calbrix/Tests"), own = "Bench cable.rev2.txt";
+        struct stat st {};
+        ASSERT_EQ(::stat(tests.toLocal8Bit(), &st), 0);
+        EXPECT_EQ(st.st_gid, Plugdev());
+        EXPECT_EQ(st.st_mode & 07777, 02775u);
+        EXPECT_GT(::getxattr(tests.toLocal8Bit(), "system.posix_acl_default", nullptr, 0), 0);
+        const Ran a = AsUser(OperatorA, true, tests, "printf '1 97\\r\\n' > \"$1\"", {own});
+        EXPECT_EQ(a.exitCode, 0) << Str(a.output);
+        QMap<QString, QByteArray> expected = Snapshot(QString(SOURCE_DIR) + "/Tests");
+        expected[own] = "1 97\r\n";
+        EXPECT_EQ(Snapshot(tests), expected) << Names(Snapshot(tests));
+        EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
+    }
+    {
+        ScratchRoot bench;
+        ASSERT_TRUE(bench.Ready());
+        ASSERT_EQ(installStopped(bench), "");
+        const Ran purge = bench.Dpkg({"--purge", "calbrix"});
+        ASSERT_EQ(purge.exitCode, 0) << Str(purge.output);
+        EXPECT_EQ(Str(bench.State()), "");
+        EXPECT_FALSE(QFileInfo::exists(bench.Path("var/lib/calbrix")))
+            << Str(QDir(bench.Path("var/lib/calbrix")).entryList(QDir::AllEntries).join(", "));
+    }
+}
+
 // A package of `files` (paths in it, with their bytes) built in `folder`; its file name, or
 // the empty text when dpkg-deb failed.
 QString PackageOf(const QString& folder, const QString& name, const QString& version,
