@@ -35,6 +35,15 @@
 #include <memory>
 #include <string>
 
+// Failures show files by their text, not byte by byte.
+void PrintTo(const QByteArray& bytes, std::ostream* out) {
+    *out << ::testing::PrintToString(bytes.toStdString());
+}
+
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << ::testing::PrintToString(text.toStdString());
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -389,7 +398,9 @@ public:
 
     // One of the package's scripts run by hand, as dpkg would.
     Ran Script(const QString& script, const QStringList& args) const {
-        return Isolated(QStringList{"env", "DPKG_ROOT=" + Root(), "/bin/sh", script} + args);
+        return Isolated(QStringList{"env", "DPKG_ROOT=" + Root(),
+                                    "DPKG_ADMINDIR=" + Path("var/lib/dpkg"), "/bin/sh", script} +
+                        args);
     }
 
 private:
@@ -693,21 +704,30 @@ QString PackageOf(const QString& folder, const QString& name, const QString& ver
                                                                                       : QString();
 }
 
+// In the program folder of the older package: a sample that root changed, a definition of the
+// bench's own, and a sample that nobody changed. The two samples were shorter then by their last
+// line, which a later version added.
+const QString OlderEdited = "Cable 24 wires straight.txt", OlderOwn = "Bench cable.rev2.txt",
+              OlderUnchanged = "Faulty cable - pin used twice.txt";
+
+QByteArray OlderSample(const QString& name) {
+    QByteArray text = Contents(QString(SOURCE_DIR) + "/Tests/" + name);
+    if (name == OlderEdited || name == OlderUnchanged)
+        text.truncate(text.lastIndexOf('\n', text.size() - 2) + 1);
+    return text;
+}
+
+QByteArray OlderEditedText() {
+    return OlderSample(OlderEdited) + "edited\r\n";
+}
+
 // The older package: the samples in the program folder, where root put the bench's own
 // definitions and changed a sample, and a certificate title beside the program.
 QString OlderPackage(const QString& folder) {
     QMap<QString, QByteArray> files = {{"usr/lib/calbrix/calbrix", "#!/bin/sh\n"}};
     for (const QString& name : FilesIn(QString(SOURCE_DIR) + "/Tests"))
-        files["usr/lib/calbrix/Tests/" + name] = Contents(QString(SOURCE_DIR) + "/Tests/" + name);
+        files["usr/lib/calbrix/Tests/" + name] = OlderSample(name);
     return PackageOf(folder, "calbrix", "1.0.0", files);
-}
-
-// In the program folder of the older package: a sample that root changed and a definition of
-// the bench's own.
-const QString OlderEdited = "Cable 24 wires straight.txt", OlderOwn = "Bench cable.rev2.txt";
-
-QByteArray OlderEditedText() {
-    return Contents(QString(SOURCE_DIR) + "/Tests/" + OlderEdited) + "edited\r\n";
 }
 
 // The older package installed in `bench` and its program folder changed so; the empty text,
@@ -744,6 +764,8 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) 
     ASSERT_EQ(abort.exitCode, 0) << Str(abort.output);
     EXPECT_EQ(Snapshot(oldTests)[own], "1 97\r\n");
     EXPECT_EQ(Contents(bench.Path("usr/lib/calbrix/CertifTitle.txt")), "Shop title\r\n");
+    // Nor any note of it.
+    EXPECT_FALSE(QFileInfo::exists(bench.Path("var/lib/calbrix")));
 
     const Ran upgrade = bench.Dpkg({"-i", deb_()});
     ASSERT_EQ(upgrade.exitCode, 0) << Str(upgrade.output);
@@ -764,10 +786,12 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) 
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
               (QStringList{"Tests", "samples-offered"}));
 
+    // The sample that nobody changed is the new one, a sample like the others.
     const QString tests = bench.Path("var/lib/calbrix/Tests");
     QMap<QString, QByteArray> expected = samples;
     expected[edited] = editedText;
     expected[own] = "1 97\r\n";
+    ASSERT_NE(OlderSample(OlderUnchanged), samples[OlderUnchanged]);
     EXPECT_EQ(Snapshot(tests), expected) << Names(Snapshot(tests));
     for (const QString& name : {edited, own}) {
         struct stat st {};
@@ -775,7 +799,10 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderMovesTheOperatorsFilesOut) 
         EXPECT_EQ(st.st_gid, Plugdev()) << Str(name);
         EXPECT_TRUE(st.st_mode & S_IWGRP) << Str(name);
     }
-    EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
+    const Ran purge = bench.Dpkg({"--purge", "calbrix"});
+    ASSERT_EQ(purge.exitCode, 0) << Str(purge.output);
+    const QMap<QString, QByteArray> kept = {{edited, editedText}, {own, "1 97\r\n"}};
+    EXPECT_EQ(Snapshot(tests), kept) << Names(Snapshot(tests));
 }
 
 // The older package installed where a newer one was removed before and left the operators'
