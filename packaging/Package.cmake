@@ -51,11 +51,13 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS acl)
 # The faces the windows are laid out for; without them the programs draw in a substitute.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-wine)
 # The scripts move the test definitions of an older package out of the program folder, fill
-# the operators' tests folder with the samples, make udev apply its rule, and at purge take
-# away the samples that no operator changed. The certificate title is a configuration file.
+# the operators' tests folder with the samples, make udev apply its rule, refuse to be replaced
+# by a package of the older layout, and at purge take away the samples that no operator
+# changed. The certificate title is a configuration file.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/preinst ${CMAKE_CURRENT_LIST_DIR}/postinst
-    ${CMAKE_CURRENT_LIST_DIR}/postrm ${CMAKE_CURRENT_LIST_DIR}/conffiles)
+    ${CMAKE_CURRENT_LIST_DIR}/prerm ${CMAKE_CURRENT_LIST_DIR}/postrm
+    ${CMAKE_CURRENT_LIST_DIR}/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

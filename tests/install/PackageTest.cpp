@@ -492,7 +492,8 @@ protected:
 // devices plugged in where a udev daemon answers, and nothing it meets there fails the install.
 TEST_F(PackageOnABench, ItsInstallScriptAppliesTheRuleAndNeverFails) {
     EXPECT_EQ(FilesIn(control_()),
-              (QStringList{"conffiles", "control", "md5sums", "postinst", "postrm", "preinst"}));
+              (QStringList{"conffiles", "control", "md5sums", "postinst", "postrm", "preinst",
+                           "prerm"}));
 
     // Every program of the system but udevadm, and udevadm only where a case has one.
     QTemporaryDir tools;
@@ -834,6 +835,79 @@ TEST_F(PackageOnABench, AnUpgradeFromTheProgramFolderKeepsTheFolderThatARemovedP
     EXPECT_EQ(QDir(bench.Path("var/lib/calbrix")).entryList({"*.dpkg-backup"}, QDir::AllEntries),
               QStringList());
     EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
+}
+
+// Installing a package of the older layout over this one would unpack its samples through the
+// link over the operators' files: the package refuses before anything is unpacked, and dpkg
+// gives up. Removed first, the older package gets a folder of its own beside theirs.
+TEST_F(PackageOnABench, GoingBackToTheOlderLayoutWaitsUntilThisOneIsRemoved) {
+    ScratchRoot bench;
+    ASSERT_TRUE(bench.Ready());
+    const Ran install = bench.Dpkg({"-i", deb_()});
+    ASSERT_EQ(install.exitCode, 0) << Str(install.output);
+    const QString tests = bench.Path("var/lib/calbrix/Tests");
+    const QString link = bench.Path("usr/lib/calbrix/Tests");
+    ASSERT_TRUE(Write(tests + "/" + OlderEdited, OlderEditedText()) &&
+                Write(tests + "/" + OlderOwn, "1 97\r\n"));
+    const QMap<QString, QByteArray> operators = Snapshot(tests);
+    QTemporaryDir older;
+    ASSERT_TRUE(older.isValid());
+    const QString olderDeb = OlderPackage(older.path());
+    ASSERT_FALSE(olderDeb.isEmpty());
+
+    const Ran back = bench.Dpkg({"-i", olderDeb});
+    EXPECT_NE(back.exitCode, 0) << Str(back.output);
+    EXPECT_TRUE(back.output.contains("calbrix: version 1.0.0 keeps the test definitions in "
+                                     "/usr/lib/calbrix/Tests") &&
+                back.output.contains("remove this package first (apt remove calbrix)"))
+        << Str(back.output);
+    EXPECT_EQ(Str(bench.State()), "ii");
+    EXPECT_EQ(Str(bench.Version()), Str(ThePackage().version));
+    std::error_code error;
+    EXPECT_EQ(fs::read_symlink(Str(link), error), "/var/lib/calbrix/Tests") << error.message();
+    EXPECT_EQ(Snapshot(tests), operators) << Names(Snapshot(tests));
+
+    ASSERT_EQ(bench.Dpkg({"-r", "calbrix"}).exitCode, 0);
+    const Ran after = bench.Dpkg({"-i", olderDeb});
+    ASSERT_EQ(after.exitCode, 0) << Str(after.output);
+    EXPECT_EQ(Str(bench.Version()), "1.0.0");
+    EXPECT_TRUE(QFileInfo(link).isDir() && !QFileInfo(link).isSymLink());
+    EXPECT_EQ(Snapshot(tests), operators) << Names(Snapshot(tests));
+    EXPECT_EQ(bench.Dpkg({"--purge", "calbrix"}).exitCode, 0);
+}
+
+// The pre-removal script refuses the older layout only: a removal, an upgrade to this or a later
+// build, and a failed upgrade go on without a word.
+TEST_F(PackageOnABench, ItsPreRemovalScriptRefusesOnlyTheOlderLayout) {
+    ScratchRoot bench;
+    ASSERT_TRUE(bench.Ready());
+    const QString version = ThePackage().version;
+    const struct {
+        QStringList args;
+        bool refused;
+    } cases[] = {
+        {{"upgrade", "1.0.0"}, true},
+        {{"upgrade", "0.9.4"}, true},
+        {{"upgrade", "1.0.0~rc2"}, true},
+        {{"upgrade", "1.0.0+0.nogit"}, false},
+        {{"upgrade", version}, false},
+        {{"upgrade", version + ".1"}, false},
+        {{"remove"}, false},
+        {{"failed-upgrade", "1.0.0"}, false},
+        {{"deconfigure", "in-favour", "bench-extras", "1"}, false},
+    };
+    for (const auto& c : cases) {
+        const Ran prerm = bench.Script(control_() + "/prerm", c.args);
+        const std::string what = Str(c.args.join(' '));
+        if (c.refused) {
+            EXPECT_EQ(prerm.exitCode, 1) << what << ": " << Str(prerm.output);
+            EXPECT_TRUE(prerm.output.contains("calbrix: version " + c.args[1] + " keeps"))
+                << what << ": " << Str(prerm.output);
+        } else {
+            EXPECT_EQ(prerm.exitCode, 0) << what << ": " << Str(prerm.output);
+            EXPECT_EQ(Str(prerm.output), "") << what;
+        }
+    }
 }
 
 // An upgrade from the program folder that found a name and its .dpkg-old both taken in the
