@@ -2,8 +2,9 @@
 // fields, every file it holds, stripped programs, lintian's verdict, its install scripts, and the
 // cable tester unpacked from it running on the simulated bench. As root, dpkg installs it into
 // a scratch root (never into the machine's own): operators of the group change the test
-// definitions, a later package upgrades it, and remove and purge follow; and an upgrade from
-// the older package that kept the definitions in the program folder.
+// definitions, a later package upgrades it, and remove and purge follow; an upgrade from the
+// older package that kept the definitions in the program folder, and the way back to it; a
+// configure stopped half-way and an upgrade that fails to unpack.
 
 #include "Execute.h"
 #include "InstalledRun.h"
